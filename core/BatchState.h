@@ -1,0 +1,86 @@
+#pragma once
+
+#include "LineList.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace eit {
+
+// Filter position of the open dialog (from 1) -> processing mode. The order
+// 1, 3, 2 is deliberate: the second filter (project lists) is mode 3, the
+// third (log files) mode 2.
+inline constexpr std::array<std::uint8_t, 3> FilterModes{1, 3, 2};
+// Format names written in "#Format: " records, parallel to FilterModes.
+inline constexpr std::array<const char*, 3> FormatNames{"BIN", "", ""};
+// First words of a result-log line that the replay recognises.
+inline constexpr std::array<const char*, 3> LogMarkers{"#Format:", "#Source:", "#Target"};
+
+inline constexpr std::uint8_t kModeExtract = 1;
+inline constexpr std::uint8_t kModeReplayLogs = 2;
+inline constexpr std::uint8_t kModeReplayList = 3;
+
+// FilterModes at a position counted from 1; 0 for a position outside the table.
+std::uint8_t FilterModeAt(int position);
+// FormatNames at a position counted from 1; "" outside the table.
+std::string FormatNameAt(int position);
+
+// Where the extension list lives: the build's EIT_EXTLIST_PATH when set,
+// otherwise $HOME/Projects/Kestrane/extlist.txt.
+std::string DefaultExtListPath();
+
+// The state one batch shares between the batch run, the extraction and the
+// replay. The main window, the tests and the batch driver each own one.
+struct BatchState {
+    std::uint8_t ProcessingMode = 0;     // 0 until the input list is first filled
+    LineList ResultLog;
+    std::string TargetDir;
+    std::string StartDir;
+    bool ScannedList = false;
+    std::string ScanRoot;                // exactly as typed in the scan dialog
+    std::atomic<int> StopFlag{0};        // set by Stop (or Ctrl-C in the driver)
+    std::int64_t ExtractedBytes = 0;
+    std::int64_t ExtractedFiles = 0;
+    std::string ExtListPath = DefaultExtListPath();
+};
+
+// Everything of the window that the batch, the extraction and the replay
+// touch. The main window implements it with its widgets; tests and the
+// batch driver implement it with plain objects.
+class BatchView {
+public:
+    virtual ~BatchView() = default;
+
+    // The input list (LogList), read afresh at every step of a batch.
+    virtual int InputCount() const = 0;
+    virtual std::string InputEntry(int index) const = 0;
+    // Position of the open dialog's chosen filter, counted from 1.
+    virtual int FilterIndex() const = 0;
+
+    virtual void SetStatus(const std::string& text) = 0;          // CurrentMessage
+    virtual int ProgressPosition() const = 0;
+    virtual void SetProgress(int position) = 0;                     // 0..100
+    virtual int TotalPosition() const = 0;
+    virtual void SetTotal(int position) = 0;                        // 0..100
+    virtual void SetExtracted(const std::string& caption) = 0;     // the Extracted label
+
+    virtual void ClearResults() = 0;
+    virtual void AppendResult(const std::string& line) = 0;
+    virtual int ResultLineCount() const = 0;
+    virtual void FocusResults() = 0;
+
+    virtual void SetStopEnabled(bool enabled) = 0;
+    virtual void SetSaveLogEnabled(bool enabled) = 0;
+
+    // The modal "Select Directory" picker opened at dir (creation allowed,
+    // with the confirmation prompt). On OK, dir receives the chosen existing
+    // directory and the result is true.
+    virtual bool PickDirectory(std::string& dir) = 0;
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    // Runs pending window events and returns.
+    virtual void ProcessEvents() = 0;
+};
+
+} // namespace eit

@@ -1,0 +1,222 @@
+#include "FileUtil.h"
+
+#include "FileError.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace eit {
+
+namespace {
+
+bool IsSeparator(char c)
+{
+#ifdef _WIN32
+    return c == '\\' || c == '/' || c == ':';
+#else
+    return c == kPathSep;
+#endif
+}
+
+std::size_t NamePosition(std::string_view path)
+{
+    for (std::size_t i = path.size(); i > 0; --i)
+        if (IsSeparator(path[i - 1]))
+            return i;
+    return 0;
+}
+
+} // namespace
+
+std::string FileNamePart(std::string_view path)
+{
+    return std::string(path.substr(NamePosition(path)));
+}
+
+std::string DirectoryPart(std::string_view path)
+{
+    return std::string(path.substr(0, NamePosition(path)));
+}
+
+std::string JoinPath(std::string_view dir, std::string_view name)
+{
+    std::string path(dir);
+    if (!path.empty() && path.back() != kPathSep)
+        path += kPathSep;
+    path += name;
+    return path;
+}
+
+std::string AsciiUpper(std::string_view text)
+{
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string CurrentDirectory()
+{
+    std::error_code ec;
+    auto dir = std::filesystem::current_path(ec);
+    return ec ? std::string() : dir.string();
+}
+
+bool SetCurrentDirectory(const std::string& path)
+{
+    return ::chdir(path.c_str()) == 0;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw FileError::CannotOpen(path);
+    std::string data;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw FileError::CannotOpen(path);
+    }
+    if (st.st_size > 0)
+        data.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            throw FileError::CannotOpen(path);
+        }
+        if (n == 0)
+            break;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view data)
+{
+    AtomicFile file(path);
+    file.Write(data.data(), data.size());
+    file.Commit();
+}
+
+AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
+{
+    static std::atomic<unsigned> counter{0};
+    const std::string dir = DirectoryPart(FPath);
+    const std::string name = FileNamePart(FPath);
+    for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {
+        FTempPath = dir + "." + name + "." + std::to_string(::getpid()) + "."
+            + std::to_string(counter++) + ".tmp";
+        // 0666 so the finished file gets the same permissions as any file the
+        // user creates (the umask applies).
+        FHandle = ::open(FTempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (FHandle < 0 && errno != EEXIST)
+            break;
+    }
+    if (FHandle < 0)
+        throw FileError::CannotCreate(FPath);
+    // A directory standing under the final name would make the rename fail
+    // late; say so now, before any byte is copied.
+    struct stat st;
+    if (::lstat(FPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        Discard();
+        throw FileError::CannotCreate(FPath);
+    }
+}
+
+AtomicFile::~AtomicFile()
+{
+    Discard();
+}
+
+void AtomicFile::Discard() noexcept
+{
+    if (FHandle >= 0) {
+        ::close(FHandle);
+        FHandle = -1;
+        ::unlink(FTempPath.c_str());
+    }
+}
+
+void AtomicFile::Write(const void* data, std::size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(FHandle, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw FileError("Cannot write file " + FPath);
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void AtomicFile::Commit()
+{
+    const int fd = FHandle;
+    FHandle = -1;
+    const bool closed = ::close(fd) == 0;
+    if (!closed || ::rename(FTempPath.c_str(), FPath.c_str()) != 0) {
+        ::unlink(FTempPath.c_str());
+        throw FileError::CannotCreate(FPath);
+    }
+}
+
+void CopyRange(int in, std::uint64_t offset, std::uint64_t count, AtomicFile& out)
+{
+    auto inOffset = static_cast<off_t>(offset);
+    bool kernelCopy = true;
+    while (count > 0 && kernelCopy) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count, 1u << 30));
+        const ssize_t n = ::copy_file_range(in, &inOffset, out.Handle(), nullptr, chunk, 0);
+        if (n > 0) {
+            count -= static_cast<std::uint64_t>(n);
+        } else if (n == 0) {
+            throw FileError::StreamRead();
+        } else if (errno == EINTR) {
+            continue;
+        } else if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
+            throw FileError("Cannot write file " + out.Path());
+        } else {
+            kernelCopy = false; // not supported between these files: copy by blocks
+        }
+    }
+    if (count == 0)
+        return;
+    constexpr std::size_t kBlock = 1 << 18;
+    auto buffer = std::make_unique<char[]>(kBlock);
+    while (count > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock));
+        const ssize_t n = ::pread(in, buffer.get(), want, inOffset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw FileError::StreamRead();
+        out.Write(buffer.get(), static_cast<std::size_t>(n));
+        inOffset += n;
+        count -= static_cast<std::uint64_t>(n);
+    }
+}
+
+} // namespace eit

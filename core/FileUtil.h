@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace eit {
+
+// The directory separator of paths in the tool's texts.
+#ifdef _WIN32
+inline constexpr char kPathSep = '\\';
+#else
+inline constexpr char kPathSep = '/';
+#endif
+
+// The part of path after its last separator (and, on Windows, after a colon).
+std::string FileNamePart(std::string_view path);
+// The part of path up to and including its last separator (or colon on Windows).
+std::string DirectoryPart(std::string_view path);
+// "a" + sep + "b", adding the separator only when dir does not end in one.
+std::string JoinPath(std::string_view dir, std::string_view name);
+// Upper-cases the ASCII letters a-z and nothing else.
+std::string AsciiUpper(std::string_view text);
+
+bool PathExists(const std::string& path);
+std::string CurrentDirectory();
+bool SetCurrentDirectory(const std::string& path);
+
+// The whole content of a file. Throws FileError "Cannot open file %s".
+std::string ReadWholeFile(const std::string& path);
+// Writes data to a temporary file beside path and renames it over path, so
+// path holds either its old content or all of data. Throws FileError
+// "Cannot create file %s" and leaves no temporary file behind.
+void WriteFileAtomically(const std::string& path, std::string_view data);
+
+// A file written under a temporary name in its final folder and renamed into
+// place by Commit(). Destroying an uncommitted AtomicFile removes the
+// temporary, so a failure never leaves a partial file under the final name.
+class AtomicFile {
+public:
+    // Throws FileError "Cannot create file %s" with the final path.
+    explicit AtomicFile(std::string path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    int Handle() const { return FHandle; }
+    const std::string& Path() const { return FPath; }
+    // Throws FileError "Cannot write file %s" (disk full, I/O error).
+    void Write(const void* data, std::size_t size);
+    // Closes and renames into place. Throws FileError "Cannot create file %s".
+    void Commit();
+
+private:
+    void Discard() noexcept;
+
+    std::string FPath;
+    std::string FTempPath;
+    int FHandle = -1;
+};
+
+// Copies count bytes from offset of the open file in to the end of out.
+// Throws FileError "Stream read error" when in ends first, and the write
+// error of out when it cannot take the bytes.
+void CopyRange(int in, std::uint64_t offset, std::uint64_t count, AtomicFile& out);
+
+} // namespace eit

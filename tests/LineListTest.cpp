@@ -1,0 +1,105 @@
+#include "FileError.h"
+#include "LineList.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using eit::FileError;
+using eit::LineList;
+
+namespace {
+
+std::vector<std::string> Lines(std::string_view text)
+{
+    LineList list;
+    list.SetText(text);
+    return list.Items();
+}
+
+TEST(LineList, SplitsAtEveryKindOfLineEnd)
+{
+    using V = std::vector<std::string>;
+    EXPECT_EQ(Lines("a\r\nb\nc\rd"), (V{"a", "b", "c", "d"}));
+    EXPECT_EQ(Lines("a\r\n"), (V{"a"}));           // a final line end adds no line
+    EXPECT_EQ(Lines("a\n\nb\n"), (V{"a", "", "b"}));
+    EXPECT_EQ(Lines("a\r\r\nb"), (V{"a", "", "b"})); // CR, then CR LF
+    EXPECT_EQ(Lines("\r\n"), (V{""}));
+    EXPECT_EQ(Lines(""), V{});
+}
+
+TEST(LineList, ZeroByteEndsTheText)
+{
+    using namespace std::string_literals;
+    EXPECT_EQ(Lines("ab\0cd\r\nef"s), (std::vector<std::string>{"ab"}));
+}
+
+TEST(LineList, SavesEveryLineWithCrLfAndLoadsItBack)
+{
+    eit::test::TempDir dir;
+    LineList list;
+    list.Add("one");
+    list.Add("");
+    list.Add("three with blanks ");
+    list.SaveToFile(dir.File("list.lst"));
+    EXPECT_EQ(eit::test::ReadFile(dir.File("list.lst")), "one\r\n\r\nthree with blanks \r\n");
+
+    LineList back;
+    back.LoadFromFile(dir.File("list.lst"));
+    EXPECT_EQ(back.Items(), list.Items());
+}
+
+// Tests of all the error paths follow.
+
+TEST(LineList, IndexOutsideTheListNamesTheIndex)
+{
+    LineList list;
+    list.Add("x");
+    try {
+        list.Get(1);
+        FAIL();
+    } catch (const FileError& e) {
+        EXPECT_STREQ(e.what(), "List index out of bounds (1)");
+    }
+    EXPECT_THROW(list.Get(-1), FileError);
+    EXPECT_THROW(list.Put(3, "y"), FileError);
+    EXPECT_THROW(list.Delete(1), FileError);
+    EXPECT_THROW(list.Insert(2, "y"), FileError);
+    list.Insert(1, "y"); // one past the end appends
+    EXPECT_EQ(list.Get(1), "y");
+}
+
+TEST(LineList, MissingFileOrFolderCannotBeOpened)
+{
+    eit::test::TempDir dir;
+    LineList list;
+    try {
+        list.LoadFromFile(dir.File("none.txt"));
+        FAIL();
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.what(), "Cannot open file " + dir.File("none.txt"));
+    }
+    EXPECT_THROW(list.LoadFromFile(dir.Path()), FileError);
+}
+
+TEST(LineList, FailedSaveKeepsTheOldFile)
+{
+    eit::test::TempDir dir;
+    const std::string path = dir.File("keep.lst");
+    eit::test::WriteFile(path, "old\r\n");
+    LineList list;
+    list.Add("new");
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (::access(dir.Path().c_str(), W_OK) == 0)
+        GTEST_SKIP() << "running with permission to write anywhere";
+    try {
+        list.SaveToFile(path);
+        FAIL();
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.what(), "Cannot create file " + path);
+    }
+    EXPECT_EQ(eit::test::ReadFile(path), "old\r\n");
+}
+
+} // namespace

@@ -1,0 +1,69 @@
+#include "TestSupport.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <vector>
+
+#include <stdlib.h>
+
+namespace eit::test {
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "eit-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder");
+    FPath = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    // Tests make some folders read-only; give them back before removing.
+    for (auto it = std::filesystem::recursive_directory_iterator(FPath, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(FPath, ec);
+}
+
+std::string TempDir::File(std::string_view name) const
+{
+    return FPath + "/" + std::string(name);
+}
+
+void WriteFile(const std::string& path, std::string_view bytes)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ListTree(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+        if (!entry.is_directory())
+            names.push_back(std::filesystem::relative(entry.path(), dir).string());
+    std::sort(names.begin(), names.end());
+    std::string list;
+    for (const auto& name : names)
+        list += name + "\n";
+    return list;
+}
+
+} // namespace eit::test

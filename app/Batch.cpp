@@ -1,0 +1,103 @@
+#include "Batch.h"
+
+#include "DataPack.h"
+#include "FileUtil.h"
+
+namespace eit {
+
+namespace {
+
+class RunningFlag {
+public:
+    explicit RunningFlag(bool& flag) : FFlag(flag) { FFlag = true; }
+    ~RunningFlag() { FFlag = false; }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+
+private:
+    bool& FFlag;
+};
+
+} // namespace
+
+Batch::Batch(BatchState& state, BatchView& view)
+    : FileHandler([this](std::uint8_t mode, const std::string& entry) { DispatchFile(mode, entry); })
+    , ProgressHandler([this](int value) { ShowProgress(value); })
+    , FState(state)
+    , FView(view)
+{
+}
+
+void Batch::BProcessClick()
+{
+    if (FRunning || FView.InputCount() == 0)
+        return;
+    RunningFlag running(FRunning);
+
+    FView.ClearResults();
+    FState.ResultLog.Clear();
+    FState.StopFlag = 0;
+    FState.TargetDir = CurrentDirectory();
+    std::string dir = FState.TargetDir;
+    if (FView.PickDirectory(dir)) {
+        FState.TargetDir = dir;
+        SetCurrentDirectory(dir); // a failure is harmless: TargetDir is used as it is
+        FState.ExtractedBytes = 0;
+        FState.ExtractedFiles = 0;
+        FView.SetTotal(0);
+        RunFiles();
+        FView.SetStatus("");
+        FView.SetExtracted("");
+        FView.SetProgress(0);
+        FView.SetTotal(0);
+    }
+    if (FState.ExtractedBytes != 0) {
+        FView.AppendResult("Total " + std::to_string(FState.ExtractedBytes) + " bytes extracted.");
+        FView.SetSaveLogEnabled(true);
+    }
+    const auto mode = FState.ProcessingMode;
+    if (FState.ResultLog.Count() > 0 && mode != kModeReplayLogs && mode != kModeReplayList)
+        FState.ResultLog.SaveToFile(JoinPath(FState.TargetDir, "result.log"));
+    FView.ShowMessage("Operation complete!", "Process status:");
+}
+
+void Batch::RunFiles()
+{
+    for (int i = 0; i < FView.InputCount() && FState.StopFlag == 0; ++i) {
+        FState.ResultLog.Add("#Format: " + FormatNameAt(FView.FilterIndex()));
+        const std::string entry = FView.InputEntry(i);
+        FState.ResultLog.Add("#Source: " + entry);
+        FileHandler(FState.ProcessingMode, entry);
+        const int count = FView.InputCount();
+        FView.SetTotal(count > 0 ? i * 100 / count : 0);
+        FView.ProcessEvents();
+    }
+}
+
+void Batch::DispatchFile(std::uint8_t mode, const std::string& entry)
+{
+    FView.FocusResults();
+    FView.SetSaveLogEnabled(false);
+    FView.SetStopEnabled(true);
+    if (mode == kModeExtract)
+        ExtractPack(entry, FState, FView);
+    FView.SetStopEnabled(false);
+    if (FView.ResultLineCount() > 0)
+        FView.SetSaveLogEnabled(true);
+}
+
+void Batch::StopClick()
+{
+    FState.StopFlag = 1;
+    FView.SetStopEnabled(false);
+}
+
+void Batch::ShowProgress(int value)
+{
+    if (value != FView.ProgressPosition()) {
+        FView.SetProgress(value);
+        FView.ProcessEvents();
+    }
+}
+
+} // namespace eit

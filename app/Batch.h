@@ -1,0 +1,46 @@
+#pragma once
+
+#include "BatchState.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace eit {
+
+// The batch run behind the BProcess button, toolkit-free: the main window,
+// the tests and the headless driver all run this code through their own
+// BatchView.
+class Batch {
+public:
+    using FileHandlerFn = std::function<void(std::uint8_t mode, const std::string& entry)>;
+    using ProgressHandlerFn = std::function<void(int value)>;
+
+    Batch(BatchState& state, BatchView& view);
+
+    // Asks for the output directory, runs every listed file through
+    // FileHandler, saves "result.log" (extraction only) and shows
+    // "Operation complete!". A FileError from a handler or from saving the
+    // log ends the batch where it stands and propagates to the caller.
+    // Does nothing while a batch is already running (a click that reaches
+    // us through the running batch's event pump).
+    void BProcessClick();
+    // Runs one listed file through the handler of its mode.
+    void DispatchFile(std::uint8_t mode, const std::string& entry);
+    void StopClick();
+    void ShowProgress(int value);
+
+    bool Running() const { return FRunning; }
+
+    FileHandlerFn FileHandler;
+    ProgressHandlerFn ProgressHandler;
+
+private:
+    void RunFiles();
+
+    BatchState& FState;
+    BatchView& FView;
+    bool FRunning = false;
+};
+
+} // namespace eit

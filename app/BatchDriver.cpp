@@ -1,0 +1,168 @@
+// extract-insert-batch: the main window's batch without a window.
+
+#include "Batch.h"
+#include "BatchState.h"
+#include "FileError.h"
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+const char* const kUsage =
+    "Usage: extract-insert-batch [--extlist FILE] --output DIR PACK...\n"
+    "\n"
+    "Extracts every data pack (.bin) into files below DIR, exactly as the\n"
+    "Extract\\Insert Tool window does, and writes DIR/result.log.\n"
+    "\n"
+    "  --output DIR     output directory; created when missing\n"
+    "  --extlist FILE   extension list (default: %s)\n"
+    "  --help           show this text\n"
+    "\n"
+    "Ctrl-C stops after the current file entry; result.log then lists what\n"
+    "was done. A failure prints its message and exits with status 1.\n";
+
+std::atomic<int>* gStopFlag = nullptr;
+
+extern "C" void OnInterrupt(int)
+{
+    if (gStopFlag)
+        gStopFlag->store(1);
+}
+
+// The window's controls as a console: results and messages on stdout, a
+// progress line on stderr when it is a terminal.
+class ConsoleView final : public eit::BatchView {
+public:
+    ConsoleView(std::vector<std::string> inputs, std::string output)
+        : FInputs(std::move(inputs)), FOutput(std::move(output)), FTerminal(::isatty(STDERR_FILENO) != 0)
+    {
+    }
+
+    int InputCount() const override { return static_cast<int>(FInputs.size()); }
+    std::string InputEntry(int index) const override { return FInputs.at(static_cast<std::size_t>(index)); }
+    int FilterIndex() const override { return 1; }
+
+    void SetStatus(const std::string& text) override { FStatus = text; Draw(); }
+    int ProgressPosition() const override { return FProgress; }
+    void SetProgress(int position) override { FProgress = position; Draw(); }
+    int TotalPosition() const override { return FTotal; }
+    void SetTotal(int position) override { FTotal = position; Draw(); }
+    void SetExtracted(const std::string& caption) override { FExtracted = caption; }
+
+    void ClearResults() override {}
+    void AppendResult(const std::string& line) override { EndLine(); std::cout << line << '\n'; }
+    int ResultLineCount() const override { return 0; }
+    void FocusResults() override {}
+    void SetStopEnabled(bool) override {}
+    void SetSaveLogEnabled(bool) override {}
+
+    bool PickDirectory(std::string& dir) override { dir = FOutput; return true; }
+    void ShowMessage(const std::string& text, const std::string&) override
+    {
+        EndLine();
+        std::cout << text << std::endl;
+    }
+    void ProcessEvents() override {}
+
+    void EndLine()
+    {
+        if (FDrawn)
+            std::fputs("\r\033[K", stderr);
+        FDrawn = false;
+    }
+
+private:
+    void Draw()
+    {
+        if (!FTerminal || FStatus.empty())
+            return;
+        const int filled = FProgress / 5;
+        std::fprintf(stderr, "\r\033[K[%.*s%.*s] %3d%%  total %3d%%  %s", filled, "####################",
+                     20 - filled, "                    ", FProgress, FTotal, FStatus.c_str());
+        FDrawn = true;
+    }
+
+    std::vector<std::string> FInputs;
+    std::string FOutput;
+    bool FTerminal;
+    bool FDrawn = false;
+    std::string FStatus;
+    std::string FExtracted;
+    int FProgress = 0;
+    int FTotal = 0;
+};
+
+int UsageError(const std::string& message)
+{
+    std::cerr << "extract-insert-batch: " << message << "\nTry 'extract-insert-batch --help'.\n";
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    eit::BatchState state;
+    std::string output;
+    std::vector<std::string> inputs;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--help" || arg == "-h") {
+            std::printf(kUsage, eit::DefaultExtListPath().c_str());
+            return 0;
+        } else if (arg == "--output" && hasValue) {
+            output = args[++i];
+        } else if (arg == "--extlist" && hasValue) {
+            state.ExtListPath = args[++i];
+        } else if (arg == "--") {
+            inputs.insert(inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return UsageError(hasValue || arg.rfind("--", 0) != 0 ? "unknown option " + arg : "option " + arg + " needs a value");
+        } else {
+            inputs.push_back(arg);
+        }
+    }
+    if (output.empty())
+        return UsageError("--output DIR is required");
+    if (inputs.empty())
+        return UsageError("no input file given");
+
+    std::error_code ec;
+    const std::string dir = std::filesystem::absolute(output, ec).lexically_normal().string();
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir)) {
+        std::cerr << "Cannot create directory " << dir << '\n';
+        return 1;
+    }
+    state.ProcessingMode = eit::kModeExtract;
+
+    ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir);
+    eit::Batch batch(state, view);
+    gStopFlag = &state.StopFlag;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND; // a second Ctrl-C ends the program at once
+    sigaction(SIGINT, &action, nullptr);
+
+    try {
+        batch.BProcessClick();
+    } catch (const std::exception& e) {
+        view.EndLine();
+        std::cerr << e.what() << '\n';
+        return 1;
+    }
+    if (state.StopFlag)
+        std::cerr << "Stopped: result.log lists what was done.\n";
+    return 0;
+}

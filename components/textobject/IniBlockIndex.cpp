@@ -1,0 +1,73 @@
+#include "IniBlockIndex.h"
+
+#include <algorithm>
+
+namespace eit {
+
+namespace {
+
+constexpr std::string_view kHeaderStart = "[0x";
+constexpr std::size_t kDigits = 8;
+constexpr std::size_t kHeaderSize = 12;   // "[0x" + 8 digits + "]"
+
+int UpperHexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::optional<std::uint32_t> ParseUpperHex8(std::string_view digits)
+{
+    std::uint32_t number = 0;
+    for (const char c : digits) {
+        const int value = UpperHexValue(c);
+        if (value < 0)
+            return std::nullopt;
+        number = (number << 4) | static_cast<std::uint32_t>(value);
+    }
+    return number;
+}
+
+} // namespace
+
+std::string IniBlockName(std::uint32_t number)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string name = "0x00000000";
+    for (std::size_t i = name.size(); i > 2; --i, number >>= 4)
+        name[i - 1] = kHex[number & 0xF];
+    return name;
+}
+
+std::optional<std::uint32_t> ParseIniBlockName(std::string_view name)
+{
+    if (name.size() != 2 + kDigits || name.substr(0, 2) != "0x")
+        return std::nullopt;
+    return ParseUpperHex8(name.substr(2));
+}
+
+void IniBlockIndex::Build(std::string_view text)
+{
+    FHeaders.clear();
+    for (std::size_t p = text.find(kHeaderStart); p != npos; p = text.find(kHeaderStart, p + 1)) {
+        if (text.size() - p < kHeaderSize || text[p + kHeaderSize - 1] != ']')
+            continue;
+        if (const auto number = ParseUpperHex8(text.substr(p + kHeaderStart.size(), kDigits)))
+            FHeaders.emplace_back(*number, p);
+    }
+    // A file written in one go is already in order; only files with repeated
+    // or shuffled numbers pay for the sort.
+    if (!std::is_sorted(FHeaders.begin(), FHeaders.end()))
+        std::sort(FHeaders.begin(), FHeaders.end());
+}
+
+std::size_t IniBlockIndex::Find(std::uint32_t number, std::size_t from) const
+{
+    const auto it = std::lower_bound(FHeaders.begin(), FHeaders.end(), std::make_pair(number, from));
+    return it != FHeaders.end() && it->first == number ? it->second : npos;
+}
+
+} // namespace eit

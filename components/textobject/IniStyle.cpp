@@ -1,0 +1,282 @@
+// The IniStyle layout of TTextObject: blocks under "[0x%08X]" headers in a
+// plain text file, appended one per write and read back from the loaded file.
+
+#include "TextObject.h"
+
+#include "FileUtil.h"
+#include "TextMarkers.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::string_view kHeaderStart = "[0x";
+constexpr std::size_t kHeaderSize = 12;       // "[0x" + 8 digits + "]"
+constexpr std::size_t kHeaderLineEnd = 2;     // the CR LF after a header
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// The number after a "[0x": every hexadecimal digit that follows, upper- or
+// lower-case; beyond eight digits the last eight count. A "[0x" with no digit
+// after it stands for block 0.
+std::uint32_t ReadHeaderNumber(std::string_view text)
+{
+    std::uint32_t number = 0;
+    for (const char c : text) {
+        const int value = HexValue(c);
+        if (value < 0)
+            break;
+        number = (number << 4) | static_cast<std::uint32_t>(value);
+    }
+    return number;
+}
+
+// The text of a block whose start text (of startLength bytes) stands at start
+// and whose end text stands at end (the end of loaded when it has none). The
+// two bytes after the start text are its line end, whatever they are; one
+// line end before the end text is dropped.
+std::string CutBlock(std::string_view loaded, std::size_t start, std::size_t startLength, std::size_t end)
+{
+    const std::size_t begin = start + startLength + kHeaderLineEnd;
+    if (end >= begin + 2) {
+        if (loaded[end - 2] == '\r')
+            end -= 2;
+        else if (loaded[end - 1] == '\n')
+            end -= 1;
+    }
+    if (end <= begin)
+        return {};
+    return std::string(loaded.substr(begin, end - begin));
+}
+
+bool LookUp(const std::string& path, TTextObject::TSearchRec& found)
+{
+    struct stat st;
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0)
+        return false;
+    found.Time = static_cast<std::int64_t>(st.st_mtime);
+    found.Size = static_cast<std::int64_t>(st.st_size);
+    found.Attr = static_cast<std::uint32_t>(st.st_mode);
+    found.Name = eit::FileNamePart(path);
+    return true;
+}
+
+// The record as text-mode output writes it: every LF stored as CR LF. The
+// text ends at its first zero byte, as it would in formatted output.
+std::string BlockRecord(std::uint32_t number, std::string_view text)
+{
+    text = text.substr(0, text.find('\0'));
+    std::string record = "[" + eit::IniBlockName(number) + "]\r\n";
+    record.reserve(record.size() + text.size() + text.size() / 16 + 2);
+    for (const char c : text) {
+        if (c == '\n')
+            record += '\r';
+        record += c;
+    }
+    record += "\r\n";
+    return record;
+}
+
+} // namespace
+
+std::string_view TTextObject::LoadedText() const
+{
+    return std::string_view(FBuffer.data(), FTextLength);
+}
+
+std::int32_t TTextObject::NewINI(TOpenModes mode, std::int32_t)
+{
+    FOpenMode = mode;
+    FStatus = 0;
+    FCount = 0;
+    FPosition = 0;
+    if (mode == omWrite) {
+        // A file that cannot be created shows up on the first write.
+        if (std::FILE* file = std::fopen(FileName.c_str(), "wb"))
+            std::fclose(file);
+        return FStatus;
+    }
+    if (LookUp(FileName, FSearchRec))
+        PreloadINI();
+    else
+        FStatus = kStatusNotFound;
+    return FStatus;
+}
+
+void TTextObject::PreloadINI()
+{
+    FPosition = 0;
+    FCount = 0;
+    FStatus = 0;
+    FBuffer = std::string();
+    FTextLength = 0;
+    FFileSize = 0;
+    FBlocks.Clear();
+
+    FBuffer = eit::ReadWholeFile(FileName);
+    FFileSize = ClampSize(static_cast<std::int64_t>(FBuffer.size()));
+    FTextLength = std::strlen(FBuffer.c_str());
+    FLines.Clear();
+
+    const std::string_view text = LoadedText();
+    std::uint32_t expected = 0;
+    for (std::size_t pos = text.find(kHeaderStart); pos != std::string_view::npos;) {
+        const std::uint32_t number = ReadHeaderNumber(text.substr(pos + kHeaderStart.size()));
+        FLines.Add(eit::IniBlockName(number));
+        if (number != expected && !NoErrors) {
+            FLog.Add("Block " + eit::IniBlockName(expected) + " not found!");
+            expected = number;
+            FStatus |= kStatusGap;
+        }
+        ++expected;
+        ++FCount;
+        // Every header counts as 12 bytes, whatever its digits.
+        pos += kHeaderSize;
+        if (pos >= text.size())
+            break;
+        pos = text.find(kHeaderStart, pos);
+    }
+    FLines.Add(eit::IniBlockName(expected));
+    if (FStatus != 0)
+        FLines.Clear();
+    FBlocks.Build(text);
+}
+
+// Finds the text of block index as the index names it: from the first written
+// header of its number in the file to the first header of the following
+// entry's number after that. False when the header is missing or the index
+// has no such entries (a gap emptied it).
+bool TTextObject::FindBlock(std::int32_t index, std::string& text) const
+{
+    if (index < 0 || static_cast<std::int64_t>(index) + 1 >= FLines.Count())
+        return false;
+    const std::string& startName = FLines.Get(index);
+    const std::string& endName = FLines.Get(index + 1);
+    const auto startNumber = eit::ParseIniBlockName(startName);
+    const auto endNumber = eit::ParseIniBlockName(endName);
+    if (!startNumber || !endNumber) {
+        // The list holds lines of the other layout: search for them as texts.
+        text = GetCharString("[" + startName + "]", "[" + endName + "]");
+        return text != eit::kNoText;
+    }
+    const std::string_view loaded = LoadedText();
+    const std::size_t start = FBlocks.Find(*startNumber);
+    if (start == eit::IniBlockIndex::npos)
+        return false;
+    std::size_t end = FBlocks.Find(*endNumber, start);
+    if (end == eit::IniBlockIndex::npos)
+        end = loaded.size();
+    text = CutBlock(loaded, start, kHeaderSize, end);
+    return true;
+}
+
+std::string TTextObject::GetCharString(std::string_view startText, std::string_view endText) const
+{
+    const std::string_view loaded = LoadedText();
+    const std::size_t start = loaded.find(startText);
+    if (start == std::string_view::npos)
+        return std::string(eit::kNoText);
+    std::size_t end = loaded.find(endText, start);
+    if (end == std::string_view::npos)
+        end = loaded.size();
+    return CutBlock(loaded, start, startText.size(), end);
+}
+
+std::string TTextObject::MakeString(std::string_view text) const
+{
+    text = text.substr(0, text.find('\0'));
+    if (!LinuxFormat && !SingleLine)
+        return std::string(text);
+    std::string result;
+    result.reserve(text.size());
+    std::size_t pos = 0;
+    for (std::size_t lf = text.find('\n'); lf != std::string_view::npos; lf = text.find('\n', pos)) {
+        std::size_t pieceEnd = lf;
+        if (pieceEnd > pos && text[pieceEnd - 1] == '\r')
+            --pieceEnd;
+        result.append(text.substr(pos, pieceEnd - pos));
+        if (!SingleLine)
+            result += '\n';
+        pos = lf + 1;
+    }
+    result.append(text.substr(pos));
+    return result;
+}
+
+std::string TTextObject::ReadINI()
+{
+    if (FOpenMode == omWrite)
+        return std::string(eit::kNoText);
+    if (FStatus != 0 || FPosition >= FCount)
+        return std::string(eit::kOutOfText);
+    const std::int32_t index = FPosition++;
+    std::string text;
+    if (!FindBlock(index, text))
+        return std::string(eit::kNoText);
+    return MakeString(text);
+}
+
+void TTextObject::WriteINI(const std::string& text)
+{
+    if (FOpenMode == omRead)
+        return;
+    const auto number = static_cast<std::uint32_t>(FPosition++);
+    const std::string record = BlockRecord(number, text);
+    std::FILE* file = std::fopen(FileName.c_str(), "ab");
+    if (!file) {
+        FStatus |= kStatusNotFound;
+        return;
+    }
+    bool written = std::fwrite(record.data(), 1, record.size(), file) == record.size();
+    written = std::fflush(file) == 0 && written;
+    written = std::fclose(file) == 0 && written;
+    if (!written)
+        FStatus |= kStatusNotFound;
+}
+
+std::int32_t TTextObject::GetStringLength(std::string_view text) const
+{
+    return ClampSize(SizeOf(text.size()));
+}
+
+std::int32_t TTextObject::GetCurrentLength() const
+{
+    if (FOpenMode == omWrite || FPosition >= FCount)
+        return -1;
+    std::string text;
+    if (!FindBlock(FPosition, text))
+        return -1;
+    return ClampSize(SizeOf(MakeString(text).size()));
+}
+
+std::int32_t TTextObject::GetIniSize() const
+{
+    if (FOpenMode == omWrite)
+        return -1;
+    if (FLines.Count() <= FCount)
+        return 0;   // a gap emptied the index
+    std::int64_t total = 0;
+    std::string text;
+    for (std::int32_t i = 0; i < FCount; ++i)
+        total += SizeOf(FindBlock(i, text) ? MakeString(text).size() : 0);
+    return ClampSize(total);
+}
+
+void TTextObject::SetIniPos(std::int32_t index)
+{
+    if (index >= 0 && index < FCount)
+        FPosition = index;
+}

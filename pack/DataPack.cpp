@@ -1,0 +1,204 @@
+#include "DataPack.h"
+
+#include "FileError.h"
+#include "FileUtil.h"
+#include "LineList.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace eit {
+
+namespace {
+
+std::uint32_t ReadLe32(const unsigned char* p)
+{
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+std::string HexNumber(int value, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
+    return text;
+}
+
+// The pack's base name: its file name up to the first "."; the whole name
+// when it has none.
+std::string PackBaseName(const std::string& p)
+{
+    const std::string name = FileNamePart(p);
+    return name.substr(0, name.find('.'));
+}
+
+bool HasParentStep(std::string_view relative)
+{
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t stop = relative.find(kPathSep, start);
+        if (stop == std::string_view::npos)
+            stop = relative.size();
+        if (relative.substr(start, stop - start) == "..")
+            return true;
+        start = stop + 1;
+    }
+    return false;
+}
+
+class FileCloser {
+public:
+    explicit FileCloser(int fd) : FFd(fd) {}
+    ~FileCloser() { ::close(FFd); }
+    FileCloser(const FileCloser&) = delete;
+    FileCloser& operator=(const FileCloser&) = delete;
+
+private:
+    int FFd;
+};
+
+// Checks the extension lines the pack will use before anything is written.
+void CheckExtensions(const LineList& extensions, int used, const std::string& listPath)
+{
+    const int count = std::min(used, extensions.Count());
+    for (int line = 0; line < count; ++line) {
+        const std::string problem = ExtensionProblem(extensions.Get(line));
+        if (!problem.empty())
+            throw FileError("Invalid extension \"" + extensions.Get(line) + "\" in line "
+                            + std::to_string(line + 1) + " of " + listPath + ": it " + problem);
+    }
+}
+
+} // namespace
+
+PackEntry ReadPackEntry(const unsigned char* directory, int slot)
+{
+    const unsigned char* p = directory + static_cast<std::size_t>(slot) * 8;
+    return {ReadLe32(p), ReadLe32(p + 4)};
+}
+
+int HexDigitsFor(std::uint32_t count)
+{
+    int digits = 2;
+    std::uint64_t limit = 255;
+    while (limit < count) {
+        digits += 2;
+        limit = limit * 256 + 255;
+    }
+    return digits;
+}
+
+std::string ExtensionProblem(const std::string& ext)
+{
+    if (ext == "." || ext == "..")
+        return "is a relative folder name";
+    for (const char c : ext) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\')
+            return "contains a path separator";
+        if (c == ':')
+            return "contains a colon";
+        if (u < 0x20 || u == 0x7f || std::string_view("*?\"<>|").find(c) != std::string_view::npos)
+            return "contains a character not allowed in file names";
+    }
+    // Device names that Windows reserves in every folder; an extension folder
+    // of that name could never be created there.
+    static const std::array<const char*, 22> kReserved{
+        "CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+        "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    const std::string upper = AsciiUpper(ext);
+    for (const char* name : kReserved)
+        if (upper == name)
+            return "is a reserved device name";
+    return {};
+}
+
+std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r)
+{
+    std::string path;
+    const std::string& root = state.ScanRoot;
+    const bool mirrored = state.ScannedList && !root.empty() && p.size() > root.size()
+        && p.compare(0, root.size(), root) == 0
+        && (p[root.size()] == kPathSep || root.back() == kPathSep)
+        && !HasParentStep(std::string_view(p).substr(root.size()));
+    if (mirrored)
+        path = DirectoryPart(state.TargetDir + p.substr(root.size())) + r;
+    else
+        path = JoinPath(state.TargetDir, r);
+
+    std::error_code ignored;
+    std::filesystem::create_directories(DirectoryPart(path), ignored);
+    return path;
+}
+
+void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
+{
+    LineList extensions;
+    const int pack = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (pack < 0)
+        throw FileError::CannotOpen(p);
+    FileCloser closer(pack);
+    struct stat st;
+    if (::fstat(pack, &st) != 0 || S_ISDIR(st.st_mode))
+        throw FileError::CannotOpen(p);
+    const auto packSize = static_cast<std::uint64_t>(st.st_size);
+
+    const std::string baseName = PackBaseName(p);
+    view.SetStatus("Processing " + FileNamePart(p) + "...");
+    view.ProcessEvents();
+
+    std::array<unsigned char, kPackDirectorySize> directory;
+    std::size_t got = 0;
+    while (got < directory.size()) {
+        const ssize_t n = ::pread(pack, directory.data() + got, directory.size() - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw FileError("Data pack " + p + " is shorter than its 65536-byte directory");
+        got += static_cast<std::size_t>(n);
+    }
+
+    const int digits = HexDigitsFor(kPackSlots);
+    extensions.LoadFromFile(state.ExtListPath);
+    int used = 0;
+    for (int slot = 0; slot < kPackSlots; ++slot)
+        used += ReadPackEntry(directory.data(), slot).SectorCount != 0;
+    CheckExtensions(extensions, used, state.ExtListPath);
+
+    int nextLine = 0;
+    for (int slot = 0; slot < kPackSlots; ++slot) {
+        if (state.StopFlag.load())
+            return;
+        const PackEntry entry = ReadPackEntry(directory.data(), slot);
+        if (entry.SectorCount == 0) {
+            state.ResultLog.Add("NULL");
+        } else {
+            std::string ext = extensions.Get(nextLine++);
+            if (ext.empty())
+                ext = "raw";
+            const std::string name = AsciiUpper(ext) + kPathSep + baseName + "_" + HexNumber(slot, digits) + "." + ext;
+            const std::string path = MakeOutputPath(state, p, name);
+            AtomicFile out(path);
+            if (entry.Offset() > packSize || entry.Length() > packSize - entry.Offset())
+                throw FileError::StreamRead();
+            CopyRange(pack, entry.Offset(), entry.Length(), out);
+            out.Commit();
+            state.ResultLog.Add(path);
+            state.ExtractedBytes += static_cast<std::int64_t>(entry.Length());
+            ++state.ExtractedFiles;
+        }
+        const int percent = slot * 100 / kPackSlots;
+        if (percent != view.ProgressPosition()) {
+            view.SetProgress(percent);
+            view.SetExtracted("Extracted: " + std::to_string(state.ExtractedFiles));
+            view.ProcessEvents();
+        }
+    }
+}
+
+} // namespace eit

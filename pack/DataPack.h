@@ -1,0 +1,51 @@
+#pragma once
+
+#include "BatchState.h"
+
+#include <cstdint>
+#include <string>
+
+namespace eit {
+
+// A data pack: a directory of 8192 slots of 8 bytes (little-endian start
+// sector and sector count), then the data area in 2048-byte sectors.
+inline constexpr int kPackSlots = 8192;
+inline constexpr std::uint64_t kPackDirectorySize = 65536;
+inline constexpr std::uint64_t kPackSectorSize = 2048;
+
+struct PackEntry {
+    std::uint32_t StartSector = 0;
+    std::uint32_t SectorCount = 0;   // 0 marks an empty slot
+
+    std::uint64_t Offset() const { return kPackDirectorySize + std::uint64_t{StartSector} * kPackSectorSize; }
+    std::uint64_t Length() const { return std::uint64_t{SectorCount} * kPackSectorSize; }
+};
+
+// Decodes slot `slot` of a 65,536-byte directory buffer.
+PackEntry ReadPackEntry(const unsigned char* directory, int slot);
+
+// Hexadecimal digits used for slot numbers among `count` slots: 2, 4, 6, ...
+// chosen so that the largest digit group covers count (256 slots need 4).
+int HexDigitsFor(std::uint32_t count);
+
+// "" when ext can name both a folder and a file extension below the output
+// directory; otherwise why not ("contains '/'", "is a reserved name", ...).
+std::string ExtensionProblem(const std::string& ext);
+
+// The full output path of relative name r for pack p: below TargetDir,
+// mirroring p's folder below ScanRoot when the list came from a directory
+// scan. Creates the missing folders of the path (a folder that cannot be
+// created shows up when the file is created).
+std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r);
+
+// Extracts every non-empty slot of pack p to its own file and appends one
+// ResultLog line per slot (the output path, or "NULL"). Moves the Progress
+// bar and pumps events at most once per percent. Observes StopFlag between
+// slots. Throws FileError: "Cannot open file %s" (pack or extension list),
+// "Data pack %s is shorter than its directory", an invalid extension line,
+// "List index out of bounds (%d)" (extension list too short),
+// "Cannot create file %s", "Stream read error" (an entry past the pack's end).
+// An output file is only ever replaced by a complete one.
+void ExtractPack(const std::string& p, BatchState& state, BatchView& view);
+
+} // namespace eit

@@ -1,0 +1,245 @@
+#include "Batch.h"
+#include "FileError.h"
+#include "FileUtil.h"
+#include "PackBuilder.h"
+#include "RecordingView.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace eit {
+namespace {
+
+using test::PackBuilder;
+using test::ReadFile;
+using test::RecordingView;
+using test::TempDir;
+using test::WriteFile;
+
+// Runs a batch in a scratch folder and puts the working directory back.
+class BatchTest : public ::testing::Test {
+protected:
+    BatchTest() : SavedDir(CurrentDirectory()), TheBatch(State, View)
+    {
+        SetCurrentDirectory(Dir.Path());
+        State.ExtListPath = Dir.File("extlist.txt");
+        WriteFile(State.ExtListPath, "tim\nraw\n");
+        State.ProcessingMode = kModeExtract;
+        View.PickedDir = Dir.File("out");
+        std::filesystem::create_directories(*View.PickedDir);
+    }
+    ~BatchTest() override { SetCurrentDirectory(SavedDir); }
+
+    std::string AddPack(const std::string& name, const PackBuilder& builder = PackBuilder().Entry(0, 1).Entry(7, 1))
+    {
+        WriteFile(Dir.File(name), builder.Bytes());
+        View.Inputs.push_back(Dir.File(name));
+        return Dir.File(name);
+    }
+
+    std::string Out(const std::string& name) const { return *View.PickedDir + "/" + name; }
+
+    std::string SavedDir;
+    TempDir Dir;
+    BatchState State;
+    RecordingView View;
+    Batch TheBatch;
+};
+
+const std::pair<std::string, std::string> kComplete{"Operation complete!", "Process status:"};
+
+TEST_F(BatchTest, EmptyListDoesNothingAtAll)
+{
+    TheBatch.BProcessClick();
+    EXPECT_TRUE(View.PickerOpenedAt.empty());
+    EXPECT_TRUE(View.Messages.empty());
+}
+
+TEST_F(BatchTest, ThreePacksAreLoggedAndSavedAsResultLog)
+{
+    const std::string a = AddPack("a.bin"), b = AddPack("b.bin"), c = AddPack("c.bin");
+    View.Results = {"typed by the user"};
+    TheBatch.BProcessClick();
+
+    EXPECT_EQ(View.PickerOpenedAt, std::vector<std::string>{Dir.Path()});
+    EXPECT_EQ(CurrentDirectory(), *View.PickedDir);
+    const LineList& log = State.ResultLog;
+    ASSERT_EQ(log.Count(), 3 * (2 + 8192));
+    EXPECT_EQ(log.Get(0), "#Format: BIN");
+    EXPECT_EQ(log.Get(1), "#Source: " + a);
+    EXPECT_EQ(log.Get(2), Out("TIM/a_0000.tim"));
+    EXPECT_EQ(log.Get(9), Out("RAW/a_0007.raw"));
+    EXPECT_EQ(log.Get(8194), "#Format: BIN");
+    EXPECT_EQ(log.Get(8195), "#Source: " + b);
+    EXPECT_EQ(log.Get(2 * 8194 + 1), "#Source: " + c);
+    EXPECT_EQ(ReadFile(Out("result.log")), log.Text());
+
+    EXPECT_EQ(View.TotalHistory, (std::vector<int>{0, 0, 33, 66, 0}));
+    EXPECT_EQ(View.Status, "");
+    EXPECT_EQ(View.Extracted, "");
+    EXPECT_EQ(View.Progress, 0);
+    EXPECT_EQ(View.Results, (std::vector<std::string>{"Total 12288 bytes extracted."}));
+    EXPECT_TRUE(View.SaveLogEnabled);
+    EXPECT_FALSE(View.StopEnabled);
+    EXPECT_EQ(View.Messages, (std::vector{kComplete}));
+}
+
+TEST_F(BatchTest, CancelledPickerEmptiesTheResultsAndStillCompletes)
+{
+    AddPack("a.bin");
+    View.Results = {"old"};
+    State.ResultLog.Add("old");
+    View.PickedDir.reset();
+    TheBatch.BProcessClick();
+    EXPECT_TRUE(View.Results.empty());
+    EXPECT_EQ(State.ResultLog.Count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("result.log")));
+    EXPECT_EQ(View.Messages, (std::vector{kComplete}));
+}
+
+TEST_F(BatchTest, ReplayModesCollectRecordsButSaveNoLog)
+{
+    WriteFile(Dir.File("x.log"), "");
+    for (std::uint8_t mode : {kModeReplayLogs, kModeReplayList}) {
+        View.Inputs = {Dir.File("x.log")};
+        View.Filter = 3;
+        State.ProcessingMode = mode;
+        TheBatch.BProcessClick();
+        EXPECT_EQ(State.ResultLog.Items(), (std::vector<std::string>{"#Format: ", "#Source: " + Dir.File("x.log")}));
+        EXPECT_FALSE(std::filesystem::exists(Out("result.log")));
+    }
+}
+
+TEST_F(BatchTest, FormatNameFollowsTheOpenDialogNotTheMode)
+{
+    AddPack("a.bin", PackBuilder());
+    View.Filter = 3; // the dialog's last filter was log files; a scan set mode 1
+    TheBatch.BProcessClick();
+    EXPECT_EQ(State.ResultLog.Get(0), "#Format: ");
+    EXPECT_TRUE(std::filesystem::exists(Out("result.log")));
+}
+
+TEST_F(BatchTest, SecondBatchOpensThePickerWhereTheFirstWrote)
+{
+    AddPack("a.bin");
+    TheBatch.BProcessClick();
+    TheBatch.BProcessClick();
+    EXPECT_EQ(View.PickerOpenedAt, (std::vector<std::string>{Dir.Path(), *View.PickedDir}));
+}
+
+TEST_F(BatchTest, ListChangesDuringTheBatchAreFollowed)
+{
+    AddPack("a.bin");
+    AddPack("b.bin");
+    const std::string c = AddPack("c.bin");
+    View.Inputs.pop_back();
+    bool added = false;
+    View.OnEvents = [&] {
+        if (!added) {
+            View.Inputs.push_back(c);
+            added = true;
+        }
+    };
+    TheBatch.BProcessClick();
+    EXPECT_TRUE(std::filesystem::exists(Out("TIM/c_0000.tim")));
+
+    View.Inputs = {Dir.File("a.bin"), Dir.File("b.bin")};
+    View.OnEvents = [&] { View.Inputs.clear(); };
+    TheBatch.BProcessClick();
+    EXPECT_EQ(State.ResultLog.Count(), 2 + 8192);
+}
+
+TEST_F(BatchTest, ClickFromInsideARunningBatchIsIgnored)
+{
+    AddPack("a.bin");
+    AddPack("b.bin");
+    int nested = 0;
+    View.OnEvents = [&] {
+        if (nested++ == 0)
+            TheBatch.BProcessClick();
+    };
+    TheBatch.BProcessClick();
+    EXPECT_EQ(View.PickerOpenedAt.size(), 1u);
+    EXPECT_EQ(State.ResultLog.Count(), 2 * (2 + 8192));
+    EXPECT_EQ(View.Messages.size(), 1u);
+    EXPECT_FALSE(TheBatch.Running());
+}
+
+TEST_F(BatchTest, StopEndsTheBatchAndSavesWhatWasDone)
+{
+    AddPack("a.bin");
+    AddPack("b.bin");
+    State.StopFlag = 1; // left over from an earlier batch: cleared at the start
+    View.OnEvents = [&] {
+        if (View.StopEnabled && View.Progress == 5)
+            TheBatch.StopClick();
+    };
+    TheBatch.BProcessClick();
+    EXPECT_FALSE(View.StopEnabled);
+    EXPECT_EQ(State.StopFlag, 1);
+    EXPECT_LT(State.ResultLog.Count(), 2 + 8192);
+    EXPECT_EQ(ReadFile(Out("result.log")), State.ResultLog.Text());
+    EXPECT_FALSE(std::filesystem::exists(Out("TIM/b_0000.tim")));
+    EXPECT_EQ(View.Messages, (std::vector{kComplete}));
+}
+
+TEST_F(BatchTest, DispatchEnablesStopOnlyWhileAFileRuns)
+{
+    bool stopDuring = false;
+    AddPack("a.bin");
+    View.OnEvents = [&] { stopDuring = stopDuring || View.StopEnabled; };
+    View.SaveLogEnabled = true;
+    TheBatch.DispatchFile(kModeExtract + 10, "ignored"); // an unknown mode runs nothing
+    EXPECT_FALSE(View.SaveLogEnabled);
+    EXPECT_FALSE(View.StopEnabled);
+    TheBatch.BProcessClick();
+    EXPECT_TRUE(stopDuring);
+}
+
+TEST_F(BatchTest, ShowProgressPumpsOnlyOnARealChange)
+{
+    TheBatch.ProgressHandler(0);
+    EXPECT_EQ(View.EventPumps, 0);
+    TheBatch.ProgressHandler(7);
+    TheBatch.ProgressHandler(7);
+    EXPECT_EQ(View.EventPumps, 1);
+    EXPECT_EQ(View.Progress, 7);
+}
+
+// Tests of all the error paths follow.
+
+TEST_F(BatchTest, FailureOnTheSecondPackEndsTheBatchWithoutALog)
+{
+    AddPack("a.bin");
+    View.Inputs.push_back(Dir.File("missing.bin"));
+    AddPack("c.bin");
+    WriteFile(Out("result.log"), "earlier\r\n");
+    try {
+        TheBatch.BProcessClick();
+        FAIL();
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.what(), "Cannot open file " + Dir.File("missing.bin"));
+    }
+    EXPECT_TRUE(std::filesystem::exists(Out("TIM/a_0000.tim")));
+    EXPECT_FALSE(std::filesystem::exists(Out("TIM/c_0000.tim")));
+    EXPECT_EQ(ReadFile(Out("result.log")), "earlier\r\n");
+    EXPECT_TRUE(View.Messages.empty());
+    EXPECT_FALSE(TheBatch.Running());
+}
+
+TEST_F(BatchTest, ResultLogThatCannotBeWrittenKeepsTheEarlierOne)
+{
+    AddPack("a.bin");
+    std::filesystem::create_directories(Out("result.log")); // a folder stands in its place
+    try {
+        TheBatch.BProcessClick();
+        FAIL();
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.what(), "Cannot create file " + Out("result.log"));
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(Out("result.log")));
+    EXPECT_TRUE(View.Messages.empty());
+}
+
+} // namespace
+} // namespace eit

@@ -1,0 +1,291 @@
+#include "DataPack.h"
+#include "FileError.h"
+#include "PackBuilder.h"
+#include "RecordingView.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace eit {
+namespace {
+
+using test::PackBuilder;
+using test::ReadFile;
+using test::RecordingView;
+using test::TempDir;
+using test::WriteFile;
+
+class ExtractPackTest : public ::testing::Test {
+protected:
+    ExtractPackTest()
+    {
+        State.TargetDir = Dir.File("out");
+        State.ExtListPath = Dir.File("extlist.txt");
+    }
+
+    std::string Pack(const std::string& name, const PackBuilder& builder)
+    {
+        const std::string path = Dir.File(name);
+        WriteFile(path, builder.Bytes());
+        return path;
+    }
+
+    void ExtList(std::string_view text) { WriteFile(State.ExtListPath, text); }
+
+    std::string ErrorOf(const std::string& pack)
+    {
+        try {
+            ExtractPack(pack, State, View);
+        } catch (const FileError& e) {
+            return e.what();
+        }
+        return "no error";
+    }
+
+    TempDir Dir;
+    BatchState State;
+    RecordingView View;
+};
+
+TEST(HexDigitsFor, CoversTheSlotCountInPairsOfDigits)
+{
+    EXPECT_EQ(HexDigitsFor(0), 2);
+    EXPECT_EQ(HexDigitsFor(255), 2);
+    EXPECT_EQ(HexDigitsFor(256), 4);
+    EXPECT_EQ(HexDigitsFor(8192), 4);
+    EXPECT_EQ(HexDigitsFor(65535), 4);
+    EXPECT_EQ(HexDigitsFor(65536), 6);
+    EXPECT_EQ(HexDigitsFor(0xFFFFFFFFu), 8);
+}
+
+TEST(PackEntry, OffsetsAndLengthsDoNotOverflow)
+{
+    const PackEntry entry{0xFFFFFFFFu, 0xFFFFFFFFu};
+    EXPECT_EQ(entry.Offset(), 65536 + 0xFFFFFFFFull * 2048);
+    EXPECT_EQ(entry.Length(), 0xFFFFFFFFull * 2048);
+    unsigned char directory[65536] = {};
+    const unsigned char slot3[8] = {0x10, 0, 0, 0, 0x02, 0, 0, 0};
+    std::copy(slot3, slot3 + 8, directory + 24);
+    EXPECT_EQ(ReadPackEntry(directory, 3).Offset(), 98304u);
+    EXPECT_EQ(ReadPackEntry(directory, 3).Length(), 4096u);
+}
+
+TEST_F(ExtractPackTest, WritesEachSlotUnderItsExtensionAndLogsEverySlot)
+{
+    const PackBuilder builder = PackBuilder().Entry(0, 1).Entry(2, 2).Entry(10, 1).Entry(8191, 3);
+    const std::string pack = Pack("DATA.BIN", builder);
+    ExtList("tim\r\n\nBin\rlast\nunused\n");
+
+    ExtractPack(pack, State, View);
+
+    const std::string out = State.TargetDir;
+    EXPECT_EQ(test::ListTree(out), "BIN/DATA_000A.Bin\nLAST/DATA_1FFF.last\nRAW/DATA_0002.raw\nTIM/DATA_0000.tim\n");
+    EXPECT_EQ(ReadFile(out + "/TIM/DATA_0000.tim"), builder.EntryData(0));
+    EXPECT_EQ(ReadFile(out + "/RAW/DATA_0002.raw").size(), 4096u);
+    EXPECT_EQ(ReadFile(out + "/RAW/DATA_0002.raw"), builder.EntryData(2));
+    EXPECT_EQ(ReadFile(out + "/LAST/DATA_1FFF.last"), builder.EntryData(8191));
+
+    const LineList& log = State.ResultLog;
+    ASSERT_EQ(log.Count(), 8192);
+    EXPECT_EQ(log.Get(0), out + "/TIM/DATA_0000.tim");
+    EXPECT_EQ(log.Get(1), "NULL");
+    EXPECT_EQ(log.Get(2), out + "/RAW/DATA_0002.raw");
+    EXPECT_EQ(log.Get(10), out + "/BIN/DATA_000A.Bin");
+    EXPECT_EQ(log.Get(8191), out + "/LAST/DATA_1FFF.last");
+    EXPECT_EQ(View.Status, "Processing DATA.BIN...");
+    EXPECT_EQ(State.ExtractedFiles, 4);
+    EXPECT_EQ(State.ExtractedBytes, 7 * 2048);
+}
+
+TEST_F(ExtractPackTest, ReadsEachSlotAtItsOwnStartSector)
+{
+    // Slot 3 points at sector 16 (bytes 10 00 00 00 02 00 00 00), slot 4 at
+    // sector 0: directory order and data order differ.
+    std::string bytes = PackBuilder().RawSlot(3, 16, 2).RawSlot(4, 0, 1).Bytes();
+    bytes.resize(65536 + 18 * 2048);
+    for (std::size_t i = 65536; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i - 65536) / 2048);
+    WriteFile(Dir.File("p.bin"), bytes);
+    ExtList("a\nb\n");
+
+    ExtractPack(Dir.File("p.bin"), State, View);
+
+    EXPECT_EQ(ReadFile(State.TargetDir + "/A/p_0003.a"), std::string(2048, '\x10') + std::string(2048, '\x11'));
+    EXPECT_EQ(ReadFile(State.TargetDir + "/B/p_0004.b"), std::string(2048, '\0'));
+}
+
+TEST_F(ExtractPackTest, EmptyPackWritesNothingButStillNeedsTheExtensionList)
+{
+    const std::string pack = Pack("empty.bin", PackBuilder());
+    EXPECT_EQ(ErrorOf(pack), "Cannot open file " + State.ExtListPath);
+    ExtList("");
+    ExtractPack(pack, State, View);
+    EXPECT_EQ(State.ResultLog.Count(), 8192);
+    EXPECT_EQ(State.ResultLog.Items(), std::vector<std::string>(8192, "NULL"));
+    EXPECT_FALSE(std::filesystem::exists(State.TargetDir + "/RAW"));
+}
+
+TEST_F(ExtractPackTest, BaseNameEndsAtTheFirstDotOrIsTheWholeName)
+{
+    const PackBuilder one = PackBuilder().Entry(5, 1);
+    ExtList("tim\n");
+    ExtractPack(Pack("a.b.bin", one), State, View);
+    ExtractPack(Pack("NODOT", one), State, View);
+    EXPECT_EQ(test::ListTree(State.TargetDir), "TIM/NODOT_0005.tim\nTIM/a_0005.tim\n");
+}
+
+TEST_F(ExtractPackTest, ReplacesAnExistingOutputFile)
+{
+    ExtList("tim\n");
+    WriteFile(State.TargetDir + "/TIM/x_0000.tim", std::string(10000, 'z'));
+    const PackBuilder builder = PackBuilder().Entry(0, 1);
+    ExtractPack(Pack("x.bin", builder), State, View);
+    EXPECT_EQ(ReadFile(State.TargetDir + "/TIM/x_0000.tim"), builder.EntryData(0));
+}
+
+TEST_F(ExtractPackTest, ProgressMovesOncePerPercentAndPumpsOncePerChange)
+{
+    ExtList("");
+    const std::string pack = Pack("p.bin", PackBuilder());
+    View.Progress = 50;
+    ExtractPack(pack, State, View);
+    std::vector<int> expected(100);
+    for (int i = 0; i < 100; ++i)
+        expected[static_cast<std::size_t>(i)] = i;
+    EXPECT_EQ(View.ProgressHistory, expected);
+    EXPECT_EQ(View.EventPumps, 1 + 100);
+    EXPECT_EQ(View.Extracted, "Extracted: 0");
+}
+
+TEST_F(ExtractPackTest, StopFlagEndsThePackBetweenSlots)
+{
+    ExtList("a\nb\nc\n");
+    const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1).Entry(4000, 1).Entry(8000, 1));
+    View.OnEvents = [&] {
+        if (View.Progress == 10)
+            State.StopFlag = 1;
+    };
+    ExtractPack(pack, State, View);
+    EXPECT_EQ(test::ListTree(State.TargetDir), "A/p_0000.a\n");
+    EXPECT_LT(State.ResultLog.Count(), 8192);
+}
+
+TEST_F(ExtractPackTest, EntriesBeyondTwoGibibytesAreReachedWith64BitOffsets)
+{
+    const std::uint32_t start = 1100000; // 2.1 GiB into the data area
+    const std::string path = Dir.File("big.bin");
+    WriteFile(path, PackBuilder().RawSlot(0, start, 1).Bytes().substr(0, 65536));
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const std::string data(2048, 'Q');
+    const off_t at = 65536 + off_t{start} * 2048;
+    if (::pwrite(fd, data.data(), data.size(), at) != 2048) {
+        ::close(fd);
+        GTEST_SKIP() << "no room for a sparse file of 2 GiB here";
+    }
+    ::close(fd);
+    ExtList("far\n");
+    ExtractPack(path, State, View);
+    EXPECT_EQ(ReadFile(State.TargetDir + "/FAR/big_0000.far"), data);
+}
+
+TEST(MakeOutputPath, JoinsBelowTheTargetOrMirrorsTheScannedFolders)
+{
+    TempDir dir;
+    BatchState state;
+    state.TargetDir = dir.File("out");
+    const std::string pack = dir.File("packs/sub/a.bin");
+    EXPECT_EQ(MakeOutputPath(state, pack, "TIM/a_0005.tim"), dir.File("out/TIM/a_0005.tim"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("out/TIM")));
+
+    state.ScannedList = true;
+    state.ScanRoot = dir.File("packs");
+    EXPECT_EQ(MakeOutputPath(state, pack, "TIM/a_0005.tim"), dir.File("out/sub/TIM/a_0005.tim"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("out/sub/TIM")));
+    // A pack directly in the scanned folder writes as without a scan.
+    EXPECT_EQ(MakeOutputPath(state, dir.File("packs/b.bin"), "X/b.x"), dir.File("out/X/b.x"));
+    // A root typed with a trailing separator lists paths with two of them.
+    state.ScanRoot = dir.File("packs/");
+    EXPECT_EQ(MakeOutputPath(state, dir.File("packs//sub/deep/c.bin"), "X/c.x"), dir.File("out/sub/deep/X/c.x"));
+    // Entries that do not lie below the root, or climb out of it, stay below TargetDir.
+    EXPECT_EQ(MakeOutputPath(state, "/elsewhere/d.bin", "X/d.x"), dir.File("out/X/d.x"));
+    EXPECT_EQ(MakeOutputPath(state, dir.File("packs/../../e.bin"), "X/e.x"), dir.File("out/X/e.x"));
+}
+
+// Tests of all the error paths follow.
+
+TEST_F(ExtractPackTest, MissingOrUnreadablePackIsNamed)
+{
+    ExtList("");
+    EXPECT_EQ(ErrorOf(Dir.File("none.bin")), "Cannot open file " + Dir.File("none.bin"));
+    EXPECT_EQ(ErrorOf(Dir.Path()), "Cannot open file " + Dir.Path());
+    EXPECT_EQ(State.ResultLog.Count(), 0);
+}
+
+TEST_F(ExtractPackTest, PackShorterThanItsDirectoryWritesNothing)
+{
+    ExtList("");
+    WriteFile(Dir.File("short.bin"), std::string(65535, '\0'));
+    EXPECT_EQ(ErrorOf(Dir.File("short.bin")),
+              "Data pack " + Dir.File("short.bin") + " is shorter than its 65536-byte directory");
+    EXPECT_EQ(State.ResultLog.Count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(State.TargetDir));
+}
+
+TEST_F(ExtractPackTest, ShortExtensionListNamesTheMissingLine)
+{
+    ExtList("tim");
+    const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1).Entry(3, 1));
+    EXPECT_EQ(ErrorOf(pack), "List index out of bounds (1)");
+    // What was extracted before the missing line stays.
+    EXPECT_EQ(test::ListTree(State.TargetDir), "TIM/p_0000.tim\n");
+    EXPECT_EQ(State.ResultLog.Count(), 3);
+}
+
+TEST_F(ExtractPackTest, EntryPastTheEndLeavesNoPartialFile)
+{
+    ExtList("a\nb\n");
+    std::string bytes = PackBuilder().Entry(0, 1).Entry(1, 4).Bytes();
+    bytes.resize(bytes.size() - 100); // the second entry loses its last bytes
+    WriteFile(Dir.File("cut.bin"), bytes);
+    EXPECT_EQ(ErrorOf(Dir.File("cut.bin")), "Stream read error");
+    EXPECT_EQ(test::ListTree(State.TargetDir), "A/cut_0000.a\n"); // no B file, no temporary
+
+    State.ResultLog.Clear();
+    WriteFile(Dir.File("huge.bin"), PackBuilder().RawSlot(0, 0, 0xFFFFFFFFu).Bytes());
+    EXPECT_EQ(ErrorOf(Dir.File("huge.bin")), "Stream read error");
+    EXPECT_FALSE(std::filesystem::exists(State.TargetDir + "/A/huge_0000.a"));
+}
+
+TEST_F(ExtractPackTest, ExtensionThatWouldLeaveTheOutputFolderIsRefusedFirst)
+{
+    const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1).Entry(1, 1).Entry(2, 1));
+    const std::vector<std::pair<std::string, std::string>> bad{
+        {"..", "is a relative folder name"},
+        {".", "is a relative folder name"},
+        {"../../etc", "contains a path separator"},
+        {"a\\b", "contains a path separator"},
+        {"c:x", "contains a colon"},
+        {"a*", "contains a character not allowed in file names"},
+        {"con", "is a reserved device name"},
+    };
+    for (const auto& [ext, why] : bad) {
+        ExtList("ok\nfine\n" + ext + "\nnever-used/../\n");
+        EXPECT_EQ(ErrorOf(pack), "Invalid extension \"" + ext + "\" in line 3 of " + State.ExtListPath + ": it " + why);
+        EXPECT_FALSE(std::filesystem::exists(State.TargetDir)) << ext;
+    }
+}
+
+TEST_F(ExtractPackTest, FileStandingWhereAFolderMustBeCreatedIsNamed)
+{
+    ExtList("tim\n");
+    WriteFile(State.TargetDir + "/TIM", "a file, not a folder");
+    const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1));
+    EXPECT_EQ(ErrorOf(pack), "Cannot create file " + State.TargetDir + "/TIM/p_0000.tim");
+}
+
+} // namespace
+} // namespace eit

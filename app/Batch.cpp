@@ -81,6 +81,8 @@ void Batch::DispatchFile(std::uint8_t mode, const std::string& entry)
     FView.SetStopEnabled(true);
     if (mode == kModeExtract)
         ExtractPack(entry, FState, FView);
+    else if (mode == kModeReplayLogs || mode == kModeReplayList)
+        ReplayLog(FState, FView, entry, PackHandler);
     FView.SetStopEnabled(false);
     if (FView.ResultLineCount() > 0)
         FView.SetSaveLogEnabled(true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BatchState.h"
+#include "Replay.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,7 +26,8 @@ public:
     // Does nothing while a batch is already running (a click that reaches
     // us through the running batch's event pump).
     void BProcessClick();
-    // Runs one listed file through the handler of its mode.
+    // Runs one listed file through the handler of its mode: ExtractPack for
+    // mode 1, ReplayLog for modes 2 and 3.
     void DispatchFile(std::uint8_t mode, const std::string& entry);
     void StopClick();
     void ShowProgress(int value);
@@ -34,6 +36,8 @@ public:
 
     FileHandlerFn FileHandler;
     ProgressHandlerFn ProgressHandler;
+    // What the list replay hands each data pack source to.
+    ReplayPackFn PackHandler = ReplayPack;
 
 private:
     void RunFiles();

@@ -21,6 +21,8 @@ inline constexpr std::array<const char*, 3> LogMarkers{"#Format:", "#Source:", "
 inline constexpr std::uint8_t kModeExtract = 1;
 inline constexpr std::uint8_t kModeReplayLogs = 2;
 inline constexpr std::uint8_t kModeReplayList = 3;
+// ReplayMode while the replayed file has named no known format.
+inline constexpr std::uint8_t kReplayNoFormat = 4;
 
 // FilterModes at a position counted from 1; 0 for a position outside the table.
 std::uint8_t FilterModeAt(int position);
@@ -44,6 +46,14 @@ struct BatchState {
     std::int64_t ExtractedBytes = 0;
     std::int64_t ExtractedFiles = 0;
     std::string ExtListPath = DefaultExtListPath();
+
+    // The list replay: the lines of the file being replayed (recognised
+    // records shortened in memory, never written back), the mode of its last
+    // "#Format: " record, and whether the current line's first word is no
+    // marker (1) or a marker (0).
+    LineList ReplayLines;
+    std::uint8_t ReplayMode = kReplayNoFormat;
+    std::uint8_t MarkerFlag = 1;
 };
 
 // Everything of the window that the batch, the extraction and the replay

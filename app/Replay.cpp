@@ -1,0 +1,125 @@
+#include "Replay.h"
+
+#include "FileUtil.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace eit {
+
+namespace {
+
+enum class Marker { None, Format, Source, Target };
+
+bool IsScanBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+Marker MarkerOf(std::string_view word)
+{
+    static_assert(LogMarkers.size() == 3);
+    if (word == LogMarkers[0])
+        return Marker::Format;
+    if (word == LogMarkers[1])
+        return Marker::Source;
+    if (word == LogMarkers[2])
+        return Marker::Target;
+    return Marker::None;
+}
+
+// The mode a "#Format: " record's value names: FilterModes at the position of
+// the first equal FormatNames entry. A value without a word names nothing,
+// so the empty format names never match.
+std::uint8_t ModeOfFormat(std::string_view value)
+{
+    const std::string_view name = FirstWord(value);
+    if (name.empty())
+        return kReplayNoFormat;
+    for (std::size_t k = 0; k < FormatNames.size(); ++k)
+        if (name == FormatNames[k])
+            return FilterModes[k];
+    return kReplayNoFormat;
+}
+
+int TotalPosition(std::int32_t line, std::int32_t count)
+{
+    // A file of one line shows its only line as done.
+    if (count <= 1)
+        return 100;
+    return static_cast<int>(std::int64_t{line} * 100 / (count - 1));
+}
+
+// Handles line i of state.ReplayLines and returns the index of the last line
+// it consumed. The source stream lives only as long as this line.
+std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, const ReplayPackFn& packHandler)
+{
+    std::string line = state.ReplayLines.Get(i);
+    std::size_t wordEnd = 0;
+    const Marker marker = MarkerOf(FirstWord(line, &wordEnd));
+    state.MarkerFlag = marker == Marker::None ? 1 : 0;
+    if (marker == Marker::None)
+        return i;
+
+    // The marker, the blank after it and any indentation before it go; a
+    // record written by the batch keeps just its value.
+    line.erase(0, std::min(wordEnd + 1, line.size()));
+    state.ReplayLines.Put(i, line);
+
+    if (marker == Marker::Format) {
+        state.ReplayMode = ModeOfFormat(line);
+        return i;
+    }
+    if (marker != Marker::Source)
+        return i;
+
+    // The whole value is the path: blanks inside it belong to it.
+    const std::string& path = line;
+    if (!PathExists(path))
+        return i;
+    SourceStream source;
+    source.Open(path);
+    const std::string name = FileNamePart(path);
+    view.SetStatus("Processing " + name + "...");
+    if (state.ReplayMode == kModeExtract)
+        return packHandler(state, source, JoinPath(state.TargetDir, name), i + 1);
+    return i;
+}
+
+} // namespace
+
+std::string_view FirstWord(std::string_view text, std::size_t* end)
+{
+    std::size_t start = 0;
+    while (start < text.size() && IsScanBlank(text[start]))
+        ++start;
+    std::size_t stop = start;
+    while (stop < text.size() && !IsScanBlank(text[stop]))
+        ++stop;
+    if (end)
+        *end = stop;
+    return text.substr(start, stop - start);
+}
+
+void ReplayLog(BatchState& state, BatchView& view, const std::string& fileName, const ReplayPackFn& packHandler)
+{
+    LineList& lines = state.ReplayLines;
+    lines.Clear();
+    lines.LoadFromFile(fileName);
+    const std::string status = "Processing " + FileNamePart(fileName) + "...";
+    view.SetStatus(status);
+    view.SetTotal(0);
+    state.ReplayMode = kReplayNoFormat;
+
+    // The count is read afresh before every line: the pack handler may
+    // insert or consume lines.
+    for (std::int32_t i = 0; i < lines.Count() && state.StopFlag.load() == 0; ++i) {
+        view.SetStatus(status);
+        view.SetTotal(TotalPosition(i, lines.Count()));
+        i = ReplayLine(state, view, i, packHandler);
+        view.SetProgress(std::min(view.ProgressPosition() + 1, 100));
+        view.ProcessEvents();
+    }
+}
+
+} // namespace eit

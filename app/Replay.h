@@ -1,0 +1,38 @@
+#pragma once
+
+#include "BatchState.h"
+#include "ReplayPack.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace eit {
+
+// The handler a replay gives each source of a "#Format: BIN" record; it has
+// the shape and contract of ReplayPack.
+using ReplayPackFn = std::function<std::int32_t(BatchState& state, SourceStream& source,
+                                                const std::string& targetPath, std::int32_t lineIndex)>;
+
+// Replays one result log or project list, fileName, line by line into
+// state.ReplayLines. Recognises the records "#Format: ", "#Source: " and
+// "#Target" by their first word (whole and case-sensitive), shortens such a
+// line in memory to what follows its marker, keeps the last format in
+// state.ReplayMode, and opens every existing source for reading and writing
+// until the end of its line, handing packs to packHandler with
+// TargetDir/name and the index of the next line. Sources that do not exist
+// are passed over. Shows "Processing <name>..." for the file and for each
+// source, moves Total to the share of lines reached and Progress by one per
+// line, and pumps events once per line. Stops before the next line once
+// StopFlag is set. Never writes to the replayed file or to a source.
+// Throws FileError "Cannot open file %s" when fileName cannot be read or an
+// existing source cannot be opened for reading and writing.
+void ReplayLog(BatchState& state, BatchView& view, const std::string& fileName,
+               const ReplayPackFn& packHandler = ReplayPack);
+
+// The first word of text as the "%s" scan reads it: leading blanks, tabs and
+// line ends skipped, then everything up to the next of them. Empty when the
+// text holds no word. end receives the index just after the word.
+std::string_view FirstWord(std::string_view text, std::size_t* end = nullptr);
+
+} // namespace eit

@@ -22,6 +22,8 @@ constexpr std::size_t kDepthOffset = 16;
 constexpr std::size_t kDescriptorOffset = 17;
 // Bottom-left origin, 8 attribute bits.
 constexpr std::uint8_t kSavedDescriptor = 8;
+constexpr std::uint8_t kRightOrigin = 0x10;
+constexpr std::uint8_t kTopOrigin = 0x20;
 
 quint16 Read16(const TTarga::HeaderBytes& header, std::size_t offset)
 {
@@ -34,38 +36,64 @@ void Write16(TTarga::HeaderBytes& header, std::size_t offset, quint16 value)
     header[offset + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-QImage::Format FormatForDepth(unsigned depth)
+struct StoreFormat {
+    QImage::Format format;
+    std::size_t bytesPerPixel;
+};
+
+StoreFormat StoreFormatFor(unsigned depth)
 {
     switch (depth) {
-    case 15: return QImage::Format_RGB555;
-    case 16: return QImage::Format_RGB16;
-    case 24: return QImage::Format_BGR888;
-    default: return QImage::Format_ARGB32;
+    case 15: return {QImage::Format_RGB555, 2};
+    case 16: return {QImage::Format_RGB16, 2};
+    case 24: return {QImage::Format_BGR888, 3};
+    default: return {QImage::Format_ARGB32, 4};
     }
+}
+
+QImage::Format FormatForDepth(unsigned depth)
+{
+    return StoreFormatFor(depth).format;
+}
+
+std::size_t FileBytesPerPixel(unsigned depth)
+{
+    return depth / 8 + (depth % 8 != 0 ? 1 : 0);
+}
+
+std::size_t StoreBytesPerPixel(unsigned depth)
+{
+    return StoreFormatFor(depth).bytesPerPixel;
 }
 
 // How one row travels between file and store.
 struct RowLayout {
     std::size_t fileBytes;  // width x bytes per pixel of the depth
     std::size_t storeBytes; // the part of it that fits into a store row
+    std::size_t pixelBytes; // size of a pixel in both, 0 when they differ
 };
 
 RowLayout LayoutFor(const TTarga::HeaderBytes& header)
 {
     const unsigned depth = header[kDepthOffset];
     const std::size_t width = Read16(header, kWidthOffset);
-    const std::size_t fileBpp = depth / 8 + (depth % 8 != 0 ? 1 : 0);
-    const std::size_t storeBpp = static_cast<std::size_t>(QImage::toPixelFormat(FormatForDepth(depth)).bitsPerPixel()) / 8;
-    return {width * fileBpp, width * std::min(fileBpp, storeBpp)};
+    const std::size_t fileBpp = FileBytesPerPixel(depth);
+    const std::size_t storeBpp = StoreBytesPerPixel(depth);
+    return {width * fileBpp, width * std::min(fileBpp, storeBpp), fileBpp == storeBpp ? fileBpp : 0};
 }
 
 std::uint64_t PictureBytes(const TTarga::HeaderBytes& header)
 {
     const unsigned depth = header[kDepthOffset];
-    const std::uint64_t storeBpp = QImage::toPixelFormat(FormatForDepth(depth)).bitsPerPixel() / 8;
-    const std::uint64_t fileBpp = depth / 8 + (depth % 8 != 0 ? 1 : 0);
     return std::uint64_t{Read16(header, kWidthOffset)} * Read16(header, kHeightOffset)
-        * std::max(fileBpp, storeBpp);
+        * std::max(FileBytesPerPixel(depth), StoreBytesPerPixel(depth));
+}
+
+// Mirrors a row of pixelBytes-byte pixels.
+void ReversePixels(uchar* row, std::size_t rowBytes, std::size_t pixelBytes)
+{
+    for (std::size_t left = 0, right = rowBytes / pixelBytes; left + 1 < right; ++left, --right)
+        std::swap_ranges(row + left * pixelBytes, row + (left + 1) * pixelBytes, row + (right - 1) * pixelBytes);
 }
 
 // A blank picture; a width or height of 0 gives a null QImage, which stands
@@ -206,9 +234,18 @@ void TTarga::LoadFromFile(const std::string& fileName)
 
     std::unique_ptr<QImage> store = NewStore(header);
     const RowLayout layout = LayoutFor(header);
-    for (int k = 0; k < store->height(); ++k) {
-        if (std::fread(store->scanLine(k), 1, layout.storeBytes, file.get()) < layout.storeBytes)
+    // Files that declare a top or right origin are turned into the bottom-left
+    // order that every save declares; otherwise saving them again would turn
+    // the picture over.
+    const bool topFirst = (header[kDescriptorOffset] & kTopOrigin) != 0;
+    const bool rightFirst = (header[kDescriptorOffset] & kRightOrigin) != 0 && layout.pixelBytes != 0;
+    const int height = store->height();
+    for (int k = 0; k < height; ++k) {
+        uchar* row = store->scanLine(topFirst ? height - 1 - k : k);
+        if (std::fread(row, 1, layout.storeBytes, file.get()) < layout.storeBytes)
             break; // the rest of the picture stays blank
+        if (rightFirst)
+            ReversePixels(row, layout.storeBytes, layout.pixelBytes);
         if (layout.fileBytes > layout.storeBytes
             && std::fseek(file.get(), static_cast<long>(layout.fileBytes - layout.storeBytes), SEEK_CUR) != 0)
             break;

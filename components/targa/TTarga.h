@@ -13,8 +13,9 @@
 //
 // The pixel store is a QImage whose rows hold the file's rows as they stand:
 // store row k is the k-th row of the file, so with the bottom-left origin that
-// a save declares, store row 0 is the bottom row of the picture. Pixels keep
-// the file's byte order (blue first). Depths 15, 16, 24 and 32 map onto
+// a save declares, store row 0 is the bottom row of the picture. (A loaded
+// file that declares a top or right origin is brought into that order.)
+// Pixels keep the file's byte order (blue first). Depths 15, 16, 24 and 32 map onto
 // Format_RGB555, Format_RGB16, Format_BGR888 and Format_ARGB32; any other depth
 // gets Format_ARGB32, and only as many bytes of a file row as fit into a store
 // row are moved (the rest is skipped on load and written as zeros on save).
@@ -77,8 +78,10 @@ public:
     void ReverseColors();
 
     // Reads the header (a short file keeps the old values of the bytes it
-    // lacks) and then the rows from byte 18 on; rows missing from the file
-    // stay blank. No header field but size and depth is examined.
+    // lacks) and then the rows from byte 18 on, so an image ID field or a
+    // colour map is taken as pixel data; rows missing from the file stay
+    // blank. Of the header only size, depth and the origin bits of the
+    // descriptor are examined.
     // Throws eit::FileError "Cannot open file %s", or "Picture too large in
     // file %s" when its pixels would exceed kMaxPictureBytes; in both cases
     // the component is unchanged.

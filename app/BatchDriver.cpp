@@ -17,11 +17,16 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: extract-insert-batch [--extlist FILE] --output DIR PACK...\n"
+    "Usage: extract-insert-batch [--mode bin|log|lst] [--extlist FILE] --output DIR FILE...\n"
     "\n"
-    "Extracts every data pack (.bin) into files below DIR, exactly as the\n"
-    "Extract\\Insert Tool window does, and writes DIR/result.log.\n"
+    "Runs every FILE as the Extract\\Insert Tool window's batch does. In the\n"
+    "default mode bin each FILE is a data pack, extracted into files below\n"
+    "DIR, and DIR/result.log records the batch. In modes log (result logs)\n"
+    "and lst (project lists) each FILE is replayed: every source it names\n"
+    "that exists is opened; sources are never changed and no result.log is\n"
+    "written.\n"
     "\n"
+    "  --mode MODE      bin (default), log or lst\n"
     "  --output DIR     output directory; created when missing\n"
     "  --extlist FILE   extension list (default: %s)\n"
     "  --help           show this text\n"
@@ -48,7 +53,9 @@ public:
 
     int InputCount() const override { return static_cast<int>(FInputs.size()); }
     std::string InputEntry(int index) const override { return FInputs.at(static_cast<std::size_t>(index)); }
-    int FilterIndex() const override { return 1; }
+    int FilterIndex() const override { return FFilter; }
+    // The open dialog's filter that would have chosen the driver's mode.
+    void SetFilterIndex(int position) { FFilter = position; }
 
     void SetStatus(const std::string& text) override { FStatus = text; Draw(); }
     int ProgressPosition() const override { return FProgress; }
@@ -94,6 +101,7 @@ private:
     std::string FOutput;
     bool FTerminal;
     bool FDrawn = false;
+    int FFilter = 1;
     std::string FStatus;
     std::string FExtracted;
     int FProgress = 0;
@@ -106,12 +114,25 @@ int UsageError(const std::string& message)
     return 2;
 }
 
+// The open dialog's filter position for a --mode value; 0 for none.
+int FilterOfMode(const std::string& mode)
+{
+    if (mode == "bin")
+        return 1;
+    if (mode == "lst")
+        return 2;
+    if (mode == "log")
+        return 3;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     eit::BatchState state;
     std::string output;
+    int filter = FilterOfMode("bin");
     std::vector<std::string> inputs;
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -122,6 +143,10 @@ int main(int argc, char** argv)
             return 0;
         } else if (arg == "--output" && hasValue) {
             output = args[++i];
+        } else if (arg == "--mode" && hasValue) {
+            filter = FilterOfMode(args[++i]);
+            if (filter == 0)
+                return UsageError("--mode takes bin, log or lst, not " + args[i]);
         } else if (arg == "--extlist" && hasValue) {
             state.ExtListPath = args[++i];
         } else if (arg == "--") {
@@ -145,9 +170,10 @@ int main(int argc, char** argv)
         std::cerr << "Cannot create directory " << dir << '\n';
         return 1;
     }
-    state.ProcessingMode = eit::kModeExtract;
+    state.ProcessingMode = eit::FilterModeAt(filter);
 
     ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir);
+    view.SetFilterIndex(filter);
     eit::Batch batch(state, view);
     gStopFlag = &state.StopFlag;
     struct sigaction action {};

@@ -61,7 +61,27 @@ TEST(BatchDriver, HelpExplainsTheCommand)
     TempDir dir;
     const DriverRun run = RunDriver(dir, "--help");
     EXPECT_EQ(run.Status, 0);
-    EXPECT_NE(run.Out.find("Usage: extract-insert-batch [--extlist FILE] --output DIR PACK..."), std::string::npos);
+    EXPECT_NE(run.Out.find("Usage: extract-insert-batch [--mode bin|log|lst] [--extlist FILE] --output DIR FILE..."),
+              std::string::npos);
+}
+
+TEST(BatchDriver, ReplaysResultLogsAndProjectListsWithoutWritingALog)
+{
+    TempDir dir;
+    WriteFile(dir.File("in/DATA.BIN"), PackBuilder().Entry(1, 2).Bytes());
+    WriteFile(dir.File("ext.txt"), "tim\r\n");
+    const std::string extract = "--extlist " + dir.File("ext.txt") + " --output " + dir.File("out") + " ";
+    ASSERT_EQ(RunDriver(dir, extract + dir.File("in/DATA.BIN")).Status, 0);
+    const std::string pack = ReadFile(dir.File("in/DATA.BIN"));
+    WriteFile(dir.File("project.lst"), dir.File("in/DATA.BIN") + "\r\n");
+
+    for (const std::string& mode : {"--mode log " + dir.File("out/result.log"), "--mode lst " + dir.File("project.lst")}) {
+        const DriverRun run = RunDriver(dir, mode + " --output " + dir.File("replay"));
+        EXPECT_EQ(run.Status, 0) << run.Err;
+        EXPECT_EQ(run.Out, "Operation complete!\n");
+        EXPECT_EQ(test::ListTree(dir.File("replay")), "");
+    }
+    EXPECT_EQ(ReadFile(dir.File("in/DATA.BIN")), pack);
 }
 
 // Tests of all the error paths follow.
@@ -89,6 +109,9 @@ TEST(BatchDriver, UsageErrorsExitWithTwo)
     EXPECT_EQ(RunDriver(dir, "x.bin").Status, 2);                      // no --output
     EXPECT_EQ(RunDriver(dir, "--output " + dir.Path()).Status, 2);     // no pack
     EXPECT_EQ(RunDriver(dir, "--bogus --output " + dir.Path() + " x.bin").Status, 2);
+    const DriverRun badMode = RunDriver(dir, "--mode zip --output " + dir.Path() + " x.bin");
+    EXPECT_EQ(badMode.Status, 2);
+    EXPECT_NE(badMode.Err.find("--mode takes bin, log or lst, not zip"), std::string::npos);
 }
 
 } // namespace

@@ -1,0 +1,345 @@
+#include "Batch.h"
+#include "FileError.h"
+#include "FileUtil.h"
+#include "PackBuilder.h"
+#include "RecordingView.h"
+#include "Replay.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace eit {
+namespace {
+
+using test::PackBuilder;
+using test::ReadFile;
+using test::RecordingView;
+using test::TempDir;
+using test::WriteFile;
+
+// What the replay handed to its pack handler, and what the handler saw.
+struct PackCall {
+    std::string SourcePath;
+    std::string TargetPath;
+    std::int32_t LineIndex;
+    std::string LineThere;      // ReplayLines at LineIndex
+    std::string Head;           // the first bytes read through the open source
+    bool ReadWrite;
+    int Handle;
+};
+
+class ReplayTest : public ::testing::Test {
+protected:
+    ReplayTest() : SavedDir(CurrentDirectory()), TheBatch(State, View)
+    {
+        SetCurrentDirectory(Dir.Path());
+        State.ExtListPath = Dir.File("extlist.txt");
+        WriteFile(State.ExtListPath, "tim\nraw\n");
+        View.PickedDir = Dir.File("out");
+        std::filesystem::create_directories(*View.PickedDir);
+        State.TargetDir = *View.PickedDir;
+        TheBatch.PackHandler = Recorder;
+    }
+    ~ReplayTest() override { SetCurrentDirectory(SavedDir); }
+
+    std::string AddPack(const std::string& name)
+    {
+        WriteFile(Dir.File(name), PackBuilder().Entry(0, 1).Entry(7, 1).Bytes());
+        return Dir.File(name);
+    }
+
+    // Replays text as the file "r.log", as DispatchFile does.
+    void Replay(const std::string& text)
+    {
+        WriteFile(Dir.File("r.log"), text);
+        ReplayLog(State, View, Dir.File("r.log"), Recorder);
+    }
+
+    // Runs a batch of a log naming source and then a second log, and checks
+    // that the source's open failure ended the batch right there.
+    void ExpectSourceEndsTheBatch(const std::string& source)
+    {
+        WriteFile(Dir.File("first.log"), "#Source: " + source + "\r\n#Target after\r\n");
+        WriteFile(Dir.File("second.log"), "#Target second\r\n");
+        View.Inputs = {Dir.File("first.log"), Dir.File("second.log")};
+        State.ProcessingMode = kModeReplayLogs;
+        try {
+            TheBatch.BProcessClick();
+            FAIL() << "no error";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.what(), "Cannot open file " + source);
+        }
+        EXPECT_EQ(Lines(), (std::vector<std::string>{source, "#Target after"}));
+        EXPECT_EQ(State.ResultLog.Count(), 2);
+        EXPECT_TRUE(View.Messages.empty());
+        EXPECT_FALSE(TheBatch.Running());
+    }
+
+    std::vector<std::string> Lines() const { return State.ReplayLines.Items(); }
+    std::string Out(const std::string& name) const { return *View.PickedDir + "/" + name; }
+
+    std::int32_t ReturnOffset = 0;   // what the recorder adds to the index it gets
+    std::vector<PackCall> Calls;
+    ReplayPackFn Recorder = [this](BatchState& state, SourceStream& source, const std::string& target,
+                                   std::int32_t index) {
+        char head[8] = {};
+        const ssize_t n = ::pread(source.Handle(), head, sizeof head, 0);
+        const int flags = ::fcntl(source.Handle(), F_GETFL);
+        Calls.push_back({source.Path(), target, index,
+                         index < state.ReplayLines.Count() ? state.ReplayLines.Get(index) : "<end>",
+                         std::string(head, n > 0 ? static_cast<std::size_t>(n) : 0),
+                         flags >= 0 && (flags & O_ACCMODE) == O_RDWR, source.Handle()});
+        return index + ReturnOffset;
+    };
+
+    std::string SavedDir;
+    TempDir Dir;
+    BatchState State;
+    RecordingView View;
+    Batch TheBatch;
+};
+
+TEST_F(ReplayTest, ResultLogOfAnExtractionHandsEveryPackOver)
+{
+    const std::string a = AddPack("a.bin");
+    const std::string b = AddPack("with blanks/p q.bin");
+    View.Inputs = {a, b};
+    State.ProcessingMode = kModeExtract;
+    TheBatch.BProcessClick();
+    const std::string log = ReadFile(Out("result.log"));
+
+    View.Inputs = {Out("result.log")};
+    View.Filter = 3;
+    View.StatusHistory.clear();
+    View.Messages.clear();
+    State.ProcessingMode = kModeReplayLogs;
+    bool sourceClosedAtPump = true;
+    View.OnEvents = [&] {
+        if (!Calls.empty() && ::fcntl(Calls.back().Handle, F_GETFD) != -1)
+            sourceClosedAtPump = false;
+    };
+    TheBatch.BProcessClick();
+
+    ASSERT_EQ(Calls.size(), 2u);
+    EXPECT_EQ(Calls[0].SourcePath, a);
+    EXPECT_EQ(Calls[0].TargetPath, Out("a.bin"));
+    EXPECT_EQ(Calls[0].LineIndex, 2);
+    EXPECT_EQ(Calls[0].LineThere, Out("TIM/a_0000.tim"));
+    EXPECT_EQ(Calls[1].SourcePath, b);
+    EXPECT_EQ(Calls[1].TargetPath, Out("p q.bin"));
+    EXPECT_EQ(Calls[1].LineIndex, 2 + 8192 + 2);
+    for (const PackCall& call : Calls) {
+        EXPECT_EQ(call.Head, ReadFile(call.SourcePath).substr(0, 8));
+        EXPECT_TRUE(call.ReadWrite);
+    }
+    EXPECT_TRUE(sourceClosedAtPump);
+    EXPECT_EQ(State.ReplayMode, kModeExtract);
+    EXPECT_EQ(State.ReplayLines.Get(0), "BIN");
+    EXPECT_EQ(State.ReplayLines.Get(1), a);
+    EXPECT_EQ(State.ReplayLines.Get(8195), b);
+    const auto& statuses = View.StatusHistory;
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), "Processing a.bin..."), 1);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), "Processing p q.bin..."), 1);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), "Processing result.log..."), 1 + 2 * (2 + 8192) - 2);
+
+    // Replays fill ResultLog but never save it.
+    EXPECT_EQ(ReadFile(Out("result.log")), log);
+    EXPECT_EQ(State.ResultLog.Items(), (std::vector<std::string>{"#Format: ", "#Source: " + Out("result.log")}));
+    EXPECT_EQ(View.Messages.size(), 1u);
+}
+
+TEST_F(ReplayTest, ReplayedPackKeepsItsBytes)
+{
+    const std::string pack = AddPack("a.bin");
+    const std::string before = ReadFile(pack);
+    const auto written = std::filesystem::last_write_time(pack);
+    WriteFile(Dir.File("r.log"), "#Format: BIN\r\n#Source: " + pack + "\r\nNULL\r\n");
+    View.Inputs = {Dir.File("r.log")};
+    State.ProcessingMode = kModeReplayLogs;
+    TheBatch.PackHandler = ReplayPack;
+    TheBatch.BProcessClick();
+    EXPECT_EQ(ReadFile(pack), before);
+    EXPECT_EQ(std::filesystem::last_write_time(pack), written);
+    EXPECT_EQ(View.Messages.size(), 1u);
+}
+
+TEST_F(ReplayTest, PackHandlerDecidesWhereTheReplayGoesOn)
+{
+    const std::string pack = AddPack("a.bin");
+    const std::string text = "#Format: BIN\n#Source: " + pack + "\n#Target one\n#Target two\n";
+    WriteFile(Dir.File("r.log"), text);
+    ReplayLog(State, View, Dir.File("r.log"));
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"BIN", pack, "#Target one", "two"}));
+
+    ReturnOffset = 1;
+    View.Progress = 0;
+    Replay(text);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"BIN", pack, "#Target one", "#Target two"}));
+    EXPECT_EQ(View.Progress, 2); // the lines the handler consumed are not counted
+}
+
+TEST_F(ReplayTest, FormatRecordsChooseTheMode)
+{
+    const std::string pack = AddPack("a.bin");
+    WriteFile(Dir.File("#Source: x"), "");
+    Replay("#Format: BIN\n#Source: " + pack + "\nNULL\n"
+           "#Format: \n#Source: " + pack + "\n"
+           "#format: BIN\n#Source: " + pack + "\n"
+           "#Format: BIN extra\n#Format: bin\n#Source: " + pack + "\n"
+           "#Format: #Source: x\n");
+    ASSERT_EQ(Calls.size(), 1u);
+    EXPECT_EQ(Calls[0].LineIndex, 2);
+    EXPECT_EQ(State.ReplayMode, kReplayNoFormat);
+    const std::vector<std::string> lines = Lines();
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[5], "#format: BIN");
+    EXPECT_EQ(lines[7], "BIN extra");
+    EXPECT_EQ(lines[10], "#Source: x");
+    // Every source that exists is opened and shown, handed over or not; a
+    // format record never names a source.
+    const auto& statuses = View.StatusHistory;
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), "Processing a.bin..."), 4);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), "Processing #Source: x..."), 0);
+
+    // Every file starts without a format.
+    Replay("#Format: BIN\n");
+    Replay("#Source: " + pack + "\n");
+    EXPECT_EQ(Calls.size(), 1u);
+}
+
+TEST_F(ReplayTest, OtherLinesArePassedOverAndRecordsShortened)
+{
+    std::vector<int> markerFlags;
+    View.OnEvents = [&] { markerFlags.push_back(State.MarkerFlag); };
+    Replay("#Target rest of it\n#Target\n#Source: " + Dir.File("missing.bin") + "\n#Source:\n"
+           "#TARGET x\n\n   \n  #Target indented\n#Sourcex y\n");
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"rest of it", "", Dir.File("missing.bin"), "", "#TARGET x", "", "   ",
+                                                 "indented", "#Sourcex y"}));
+    EXPECT_EQ(markerFlags, (std::vector<int>{0, 0, 0, 0, 1, 1, 1, 0, 1}));
+    EXPECT_TRUE(Calls.empty());
+    for (const std::string& status : View.StatusHistory)
+        EXPECT_EQ(status, "Processing r.log...");
+}
+
+TEST_F(ReplayTest, PathsAndWordsAreTakenWhole)
+{
+    const std::string blanks = AddPack("dir  with blanks/p q .bin");
+    std::string longPath = Dir.Path();
+    for (int i = 0; i < 3; ++i)
+        longPath += "/" + std::string(100, 'd');
+    longPath = AddPack(longPath.substr(Dir.Path().size() + 1) + "/long.bin");
+    ASSERT_GT(longPath.size(), 255u);
+    const std::string longWord = "#Source:" + std::string(300, 'w');
+
+    // An indented record is read after its indentation.
+    Replay("#Format: BIN\n#Source: " + blanks + "\nNULL\n\t#Source: " + longPath + "\nNULL\n" + longWord + " x\n");
+    ASSERT_EQ(Calls.size(), 2u);
+    EXPECT_EQ(Calls[0].SourcePath, blanks);
+    EXPECT_EQ(Calls[0].TargetPath, Out("p q .bin"));
+    EXPECT_EQ(Calls[1].SourcePath, longPath);
+    EXPECT_EQ(Calls[1].LineIndex, 4);
+    EXPECT_EQ(Lines().back(), longWord + " x");
+}
+
+TEST_F(ReplayTest, BarsMoveOncePerLine)
+{
+    View.Progress = 98;
+    Replay("a\r\nb\r\nc\r\n");
+    EXPECT_EQ(View.TotalHistory, (std::vector<int>{0, 0, 50, 100}));
+    EXPECT_EQ(View.ProgressHistory, (std::vector<int>{99, 100, 100}));
+    EXPECT_EQ(View.EventPumps, 3);
+
+    View.TotalHistory.clear();
+    Replay("only");
+    EXPECT_EQ(View.TotalHistory, (std::vector<int>{0, 100}));
+
+    View.TotalHistory.clear();
+    View.EventPumps = 0;
+    State.ReplayMode = kModeExtract;
+    Replay("");
+    EXPECT_EQ(View.TotalHistory, (std::vector<int>{0}));
+    EXPECT_EQ(View.EventPumps, 0);
+    EXPECT_EQ(State.ReplayMode, kReplayNoFormat);
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_EQ(View.Status, "Processing r.log...");
+}
+
+TEST_F(ReplayTest, StopEndsTheReplayBetweenLines)
+{
+    WriteFile(Dir.File("r.log"), "#Target a\n#Target b\n");
+    View.Inputs = {Dir.File("r.log"), Dir.File("r.log")};
+    State.ProcessingMode = kModeReplayLogs;
+    View.OnEvents = [&] {
+        if (View.StopEnabled)
+            TheBatch.StopClick();
+    };
+    TheBatch.BProcessClick();
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"a", "#Target b"}));
+    EXPECT_EQ(State.ResultLog.Count(), 2);
+    EXPECT_EQ(View.Messages.size(), 1u);
+}
+
+TEST_F(ReplayTest, ProjectListEntriesAreReplayedAsLogs)
+{
+    const std::string pack = AddPack("a.bin");
+    WriteFile(Dir.File("plain.lst"), pack + "\r\n" + Dir.File("b.bin") + "\r\n");
+    WriteFile(Dir.File("records.lst"), "#Format: BIN\r\n#Source: " + pack + "\r\n");
+    View.Inputs = {Dir.File("plain.lst"), Dir.File("records.lst")};
+    View.Filter = 2;
+    State.ProcessingMode = kModeReplayList;
+    bool stopEnabledInReplay = false;
+    View.OnEvents = [&] { stopEnabledInReplay = stopEnabledInReplay || View.StopEnabled; };
+    TheBatch.BProcessClick();
+
+    EXPECT_TRUE(stopEnabledInReplay);
+    ASSERT_EQ(Calls.size(), 1u);
+    EXPECT_EQ(Calls[0].LineIndex, 2);
+    EXPECT_EQ(State.ResultLog.Items(), (std::vector<std::string>{"#Format: ", "#Source: " + Dir.File("plain.lst"),
+                                                                 "#Format: ", "#Source: " + Dir.File("records.lst")}));
+    const auto& statuses = View.StatusHistory;
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Processing plain.lst..."), statuses.end());
+    EXPECT_FALSE(std::filesystem::exists(Out("result.log")));
+    EXPECT_EQ(View.Messages.size(), 1u);
+}
+
+// Tests of all the error paths follow.
+
+TEST_F(ReplayTest, SourceThatIsAFolderEndsTheBatch)
+{
+    std::filesystem::create_directories(Dir.File("folder.bin"));
+    ExpectSourceEndsTheBatch(Dir.File("folder.bin"));
+}
+
+TEST_F(ReplayTest, ReadOnlySourceEndsTheBatch)
+{
+    const std::string pack = AddPack("a.bin");
+    ::chmod(pack.c_str(), 0444);
+    if (::access(pack.c_str(), W_OK) == 0)
+        GTEST_SKIP() << "read-only files stay writable for this user";
+    ExpectSourceEndsTheBatch(pack);
+}
+
+TEST_F(ReplayTest, FileThatCannotBeReadEndsTheBatch)
+{
+    View.Inputs = {Dir.File("missing.log"), Dir.File("missing.log")};
+    State.ProcessingMode = kModeReplayList;
+    try {
+        TheBatch.BProcessClick();
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.what(), "Cannot open file " + Dir.File("missing.log"));
+    }
+    EXPECT_EQ(State.ResultLog.Count(), 2);
+    EXPECT_TRUE(View.Messages.empty());
+}
+
+} // namespace
+} // namespace eit

@@ -31,8 +31,9 @@ const char* const kUsage =
     "  --extlist FILE   extension list (default: %s)\n"
     "  --help           show this text\n"
     "\n"
-    "Ctrl-C stops after the current file entry; result.log then lists what\n"
-    "was done. A failure prints its message and exits with status 1.\n";
+    "Ctrl-C stops after the current file entry or replayed line; in mode bin\n"
+    "result.log then lists what was done. A failure prints its message and\n"
+    "exits with status 1.\n";
 
 std::atomic<int>* gStopFlag = nullptr;
 
@@ -189,6 +190,7 @@ int main(int argc, char** argv)
         return 1;
     }
     if (state.StopFlag)
-        std::cerr << "Stopped: result.log lists what was done.\n";
+        std::cerr << (state.ProcessingMode == eit::kModeExtract ? "Stopped: result.log lists what was done.\n"
+                                                                : "Stopped.\n");
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -119,29 +120,44 @@ void WriteFileAtomically(const std::string& path, std::string_view data)
     file.Commit();
 }
 
-AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
+namespace {
+
+std::string TempNameFor(const std::string& path)
 {
     static std::atomic<unsigned> counter{0};
-    const std::string dir = DirectoryPart(FPath);
-    const std::string name = FileNamePart(FPath);
-    for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {
-        FTempPath = dir + "." + name + "." + std::to_string(::getpid()) + "."
-            + std::to_string(counter++) + ".tmp";
-        // 0666 so the finished file gets the same permissions as any file the
-        // user creates (the umask applies).
-        FHandle = ::open(FTempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (FHandle < 0 && errno != EEXIST)
-            break;
+    static const std::string pid = std::to_string(::getpid());
+    return DirectoryPart(path) + "." + FileNamePart(path) + "." + pid + "." + std::to_string(counter++) + ".tmp";
+}
+
+// A named temporary beside path, opened for writing; -1 when none can be made.
+int CreateNamedTemp(const std::string& path, std::string& tempPath)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = TempNameFor(path);
+        // 0666 so the finished file gets the permissions of any file the user
+        // creates (the umask applies).
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
     }
+    return -1;
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
+{
+#ifdef O_TMPFILE
+    // An unnamed file in the final folder: if we die before Commit(), the
+    // kernel frees it and nothing is left behind.
+    std::string dir = DirectoryPart(FPath);
+    FHandle = ::open(dir.empty() ? "." : dir.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    if (FHandle >= 0)
+        return;
+#endif
+    FHandle = CreateNamedTemp(FPath, FTempPath);
     if (FHandle < 0)
         throw FileError::CannotCreate(FPath);
-    // A directory standing under the final name would make the rename fail
-    // late; say so now, before any byte is copied.
-    struct stat st;
-    if (::lstat(FPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        Discard();
-        throw FileError::CannotCreate(FPath);
-    }
 }
 
 AtomicFile::~AtomicFile()
@@ -154,7 +170,8 @@ void AtomicFile::Discard() noexcept
     if (FHandle >= 0) {
         ::close(FHandle);
         FHandle = -1;
-        ::unlink(FTempPath.c_str());
+        if (!FTempPath.empty())
+            ::unlink(FTempPath.c_str());
     }
 }
 
@@ -174,6 +191,40 @@ void AtomicFile::Write(const void* data, std::size_t size)
 
 void AtomicFile::Commit()
 {
+    if (FTempPath.empty()) {
+        // Give the unnamed file its name. When something already stands
+        // there, link it under a temporary name first and rename that over
+        // the old file, so the old file is replaced in one step.
+        // Linking by descriptor needs a capability most users lack; the
+        // /proc path works for everyone, only a little slower.
+        static std::atomic<bool> byDescriptor{true};
+        if (byDescriptor && ::linkat(FHandle, "", AT_FDCWD, FPath.c_str(), AT_EMPTY_PATH) == 0) {
+            ::close(FHandle);
+            FHandle = -1;
+            return;
+        }
+        if (errno == EPERM || errno == ENOENT || errno == EINVAL)
+            byDescriptor = false;
+        const std::string self = "/proc/self/fd/" + std::to_string(FHandle);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, FPath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            ::close(FHandle);
+            FHandle = -1;
+            return;
+        }
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string temp = TempNameFor(FPath);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                FTempPath = temp;
+                break;
+            }
+            if (errno != EEXIST)
+                break;
+        }
+        if (FTempPath.empty()) {
+            Discard();
+            throw FileError::CannotCreate(FPath);
+        }
+    }
     const int fd = FHandle;
     FHandle = -1;
     const bool closed = ::close(fd) == 0;
@@ -186,7 +237,8 @@ void AtomicFile::Commit()
 void CopyRange(int in, std::uint64_t offset, std::uint64_t count, AtomicFile& out)
 {
     auto inOffset = static_cast<off_t>(offset);
-    bool kernelCopy = true;
+    // For small entries one read and one write beat the in-kernel copy's setup.
+    bool kernelCopy = count > (1u << 16);
     while (count > 0 && kernelCopy) {
         const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count, 1u << 30));
         const ssize_t n = ::copy_file_range(in, &inOffset, out.Handle(), nullptr, chunk, 0);
@@ -205,15 +257,15 @@ void CopyRange(int in, std::uint64_t offset, std::uint64_t count, AtomicFile& ou
     if (count == 0)
         return;
     constexpr std::size_t kBlock = 1 << 18;
-    auto buffer = std::make_unique<char[]>(kBlock);
+    thread_local std::vector<char> buffer(kBlock);
     while (count > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock));
-        const ssize_t n = ::pread(in, buffer.get(), want, inOffset);
+        const ssize_t n = ::pread(in, buffer.data(), want, inOffset);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             throw FileError::StreamRead();
-        out.Write(buffer.get(), static_cast<std::size_t>(n));
+        out.Write(buffer.data(), static_cast<std::size_t>(n));
         inOffset += n;
         count -= static_cast<std::uint64_t>(n);
     }

@@ -118,7 +118,7 @@ std::string ExtensionProblem(const std::string& ext)
     return {};
 }
 
-std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r)
+std::string OutputPathFor(const BatchState& state, const std::string& p, const std::string& r)
 {
     std::string path;
     const std::string& root = state.ScanRoot;
@@ -130,7 +130,12 @@ std::string MakeOutputPath(const BatchState& state, const std::string& p, const 
         path = DirectoryPart(state.TargetDir + p.substr(root.size())) + r;
     else
         path = JoinPath(state.TargetDir, r);
+    return path;
+}
 
+std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r)
+{
+    std::string path = OutputPathFor(state, p, r);
     std::error_code ignored;
     std::filesystem::create_directories(DirectoryPart(path), ignored);
     return path;
@@ -171,6 +176,7 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
     CheckExtensions(extensions, used, state.ExtListPath);
 
     int nextLine = 0;
+    std::string lastDir;
     for (int slot = 0; slot < kPackSlots; ++slot) {
         if (state.StopFlag.load())
             return;
@@ -182,7 +188,13 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
             if (ext.empty())
                 ext = "raw";
             const std::string name = AsciiUpper(ext) + kPathSep + baseName + "_" + HexNumber(slot, digits) + "." + ext;
-            const std::string path = MakeOutputPath(state, p, name);
+            // Slots of one extension share a folder: create it once per run of them.
+            const std::string path = OutputPathFor(state, p, name);
+            if (std::string dir = DirectoryPart(path); dir != lastDir) {
+                std::error_code ignored;
+                std::filesystem::create_directories(dir, ignored);
+                lastDir = std::move(dir);
+            }
             AtomicFile out(path);
             if (entry.Offset() > packSize || entry.Length() > packSize - entry.Offset())
                 throw FileError::StreamRead();

@@ -32,6 +32,10 @@ int HexDigitsFor(std::uint32_t count);
 // directory; otherwise why not ("contains '/'", "is a reserved name", ...).
 std::string ExtensionProblem(const std::string& ext);
 
+// The full output path of relative name r for pack p, without touching the
+// disk.
+std::string OutputPathFor(const BatchState& state, const std::string& p, const std::string& r);
+
 // The full output path of relative name r for pack p: below TargetDir,
 // mirroring p's folder below ScanRoot when the list came from a directory
 // scan. Creates the missing folders of the path (a folder that cannot be

@@ -164,7 +164,12 @@ int main(int argc, char** argv)
     if (inputs.empty())
         return UsageError("no input file given");
 
+    // The batch moves the working directory to the output folder, so relative
+    // names are made full here, as the open dialog gives them.
     std::error_code ec;
+    for (auto& input : inputs)
+        input = std::filesystem::absolute(input, ec).string();
+    state.ExtListPath = std::filesystem::absolute(state.ExtListPath, ec).string();
     const std::string dir = std::filesystem::absolute(output, ec).lexically_normal().string();
     std::filesystem::create_directories(dir, ec);
     if (!std::filesystem::is_directory(dir)) {

@@ -69,5 +69,6 @@ private:
     TColor FRightTop = 0;
     TColor FRightBottom = 0;
 
+    void SetCorner(TColor& corner, TColor value);
     void SetBitmapSize(QSize size);
 };

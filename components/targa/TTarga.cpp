@@ -229,6 +229,10 @@ void TTarga::LoadFromFile(const std::string& fileName)
     // Bytes the file does not have keep their previous values.
     HeaderBytes header = FHeader;
     std::fread(header.data(), 1, header.size(), file.get());
+    // The end of the file is no error, but a name that opens without being
+    // readable (a directory) is.
+    if (std::ferror(file.get()))
+        throw eit::FileError::CannotOpen(fileName);
     if (PictureBytes(header) > kMaxPictureBytes)
         throw eit::FileError("Picture too large in file " + fileName);
 
@@ -242,8 +246,11 @@ void TTarga::LoadFromFile(const std::string& fileName)
     const int height = store->height();
     for (int k = 0; k < height; ++k) {
         uchar* row = store->scanLine(topFirst ? height - 1 - k : k);
-        if (std::fread(row, 1, layout.storeBytes, file.get()) < layout.storeBytes)
+        if (std::fread(row, 1, layout.storeBytes, file.get()) < layout.storeBytes) {
+            if (std::ferror(file.get()))
+                throw eit::FileError::StreamRead();
             break; // the rest of the picture stays blank
+        }
         if (rightFirst)
             ReversePixels(row, layout.storeBytes, layout.pixelBytes);
         if (layout.fileBytes > layout.storeBytes

@@ -82,9 +82,11 @@ public:
     // colour map is taken as pixel data; rows missing from the file stay
     // blank. Of the header only size, depth and the origin bits of the
     // descriptor are examined.
-    // Throws eit::FileError "Cannot open file %s", or "Picture too large in
-    // file %s" when its pixels would exceed kMaxPictureBytes; in both cases
-    // the component is unchanged.
+    // Throws eit::FileError "Cannot open file %s" (also for a name that
+    // cannot be read, such as a directory), "Picture too large in file %s"
+    // when its pixels would exceed kMaxPictureBytes, or "Stream read error"
+    // when reading fails other than at the end; the component is then
+    // unchanged.
     void LoadFromFile(const std::string& fileName);
 
     // Writes header (descriptor set to 8), rows and footer, replacing the file

@@ -288,7 +288,7 @@ TEST(TTarga, RegisterPutsItOnThePalette)
 
 // Tests of all the error paths follow.
 
-TEST(TTarga, MissingFileIsReportedAndChangesNothing)
+TEST(TTarga, UnreadableFileIsReportedAndChangesNothing)
 {
     TempDir dir;
     TTarga targa;
@@ -296,6 +296,7 @@ TEST(TTarga, MissingFileIsReportedAndChangesNothing)
     QImage* store = targa.Canvas();
     const std::string path = dir.File("missing.tga");
     EXPECT_EQ(ErrorOf([&] { targa.LoadFromFile(path); }), "Cannot open file " + path);
+    EXPECT_EQ(ErrorOf([&] { targa.LoadFromFile(dir.Path()); }), "Cannot open file " + dir.Path());
     EXPECT_EQ(HeaderOf(targa), HeaderBytes(3, 2, 24, 0));
     EXPECT_EQ(targa.Canvas(), store);
 }

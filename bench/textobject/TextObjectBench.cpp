@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kSmall = 10'000;
 constexpr int kLarge = 100'000;
-constexpr int kRuns = 5;
+constexpr int kRuns = 9;
 constexpr double kGrowthLimit = 12.0;      // 10x the blocks, at most 12x the time
 constexpr double kReadToLoadLimit = 3.0;   // reading everything vs one load
 

@@ -49,9 +49,15 @@ std::optional<std::uint32_t> ParseIniBlockName(std::string_view name)
     return ParseUpperHex8(name.substr(2));
 }
 
-void IniBlockIndex::Build(std::string_view text)
+void IniBlockIndex::Clear()
 {
     FHeaders.clear();
+    FRunStart.clear();
+}
+
+void IniBlockIndex::Build(std::string_view text)
+{
+    Clear();
     for (std::size_t p = text.find(kHeaderStart); p != npos; p = text.find(kHeaderStart, p + 1)) {
         if (text.size() - p < kHeaderSize || text[p + kHeaderSize - 1] != ']')
             continue;
@@ -62,12 +68,33 @@ void IniBlockIndex::Build(std::string_view text)
     // or shuffled numbers pay for the sort.
     if (!std::is_sorted(FHeaders.begin(), FHeaders.end()))
         std::sort(FHeaders.begin(), FHeaders.end());
+
+    if (FHeaders.empty() || FHeaders.back().first > 2 * FHeaders.size() + 1024)
+        return;
+    const std::size_t numbers = std::size_t{FHeaders.back().first} + 1;
+    FRunStart.resize(numbers + 1);
+    std::size_t i = 0;
+    for (std::size_t k = 0; k <= numbers; ++k) {
+        while (i < FHeaders.size() && FHeaders[i].first < k)
+            ++i;
+        FRunStart[k] = i;
+    }
 }
 
 std::size_t IniBlockIndex::Find(std::uint32_t number, std::size_t from) const
 {
-    const auto it = std::lower_bound(FHeaders.begin(), FHeaders.end(), std::make_pair(number, from));
-    return it != FHeaders.end() && it->first == number ? it->second : npos;
+    auto first = FHeaders.begin();
+    auto last = FHeaders.end();
+    if (!FRunStart.empty()) {
+        if (std::size_t{number} + 1 >= FRunStart.size())
+            return npos;
+        first += static_cast<std::ptrdiff_t>(FRunStart[number]);
+        last = FHeaders.begin() + static_cast<std::ptrdiff_t>(FRunStart[number + 1]);
+        if (first != last && first->second >= from)
+            return first->second;
+    }
+    const auto it = std::lower_bound(first, last, std::make_pair(number, from));
+    return it != last && it->first == number ? it->second : npos;
 }
 
 } // namespace eit

@@ -25,7 +25,7 @@ class IniBlockIndex {
 public:
     static constexpr std::size_t npos = std::string_view::npos;
 
-    void Clear() { FHeaders.clear(); }
+    void Clear();
     // Replaces the index with the headers of text. Headers overlapping other
     // "[0x" sequences are found too.
     void Build(std::string_view text);
@@ -35,6 +35,10 @@ public:
 private:
     // (number, offset), sorted by number, then by offset.
     std::vector<std::pair<std::uint32_t, std::size_t>> FHeaders;
+    // When the numbers are dense (as in any file one writer made): the
+    // headers of number k are FHeaders[FRunStart[k]] up to FRunStart[k + 1].
+    // Empty otherwise, and lookups search FHeaders.
+    std::vector<std::size_t> FRunStart;
 };
 
 } // namespace eit

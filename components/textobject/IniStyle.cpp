@@ -48,7 +48,7 @@ std::uint32_t ReadHeaderNumber(std::string_view text)
 // and whose end text stands at end (the end of loaded when it has none). The
 // two bytes after the start text are its line end, whatever they are; one
 // line end before the end text is dropped.
-std::string CutBlock(std::string_view loaded, std::size_t start, std::size_t startLength, std::size_t end)
+std::string_view CutBlock(std::string_view loaded, std::size_t start, std::size_t startLength, std::size_t end)
 {
     const std::size_t begin = start + startLength + kHeaderLineEnd;
     if (end >= begin + 2) {
@@ -59,7 +59,21 @@ std::string CutBlock(std::string_view loaded, std::size_t start, std::size_t sta
     }
     if (end <= begin)
         return {};
-    return std::string(loaded.substr(begin, end - begin));
+    return loaded.substr(begin, end - begin);
+}
+
+// The block between the first startText of loaded and the next endText after
+// it, found by searching; nothing when startText does not occur.
+std::optional<std::string_view> SearchBlock(std::string_view loaded, std::string_view startText,
+                                            std::string_view endText)
+{
+    const std::size_t start = loaded.find(startText);
+    if (start == std::string_view::npos)
+        return std::nullopt;
+    std::size_t end = loaded.find(endText, start);
+    if (end == std::string_view::npos)
+        end = loaded.size();
+    return CutBlock(loaded, start, startText.size(), end);
 }
 
 bool LookUp(const std::string& path, TTextObject::TSearchRec& found)
@@ -157,42 +171,32 @@ void TTextObject::PreloadINI()
 
 // Finds the text of block index as the index names it: from the first written
 // header of its number in the file to the first header of the following
-// entry's number after that. False when the header is missing or the index
+// entry's number after that. Nothing when the header is missing or the index
 // has no such entries (a gap emptied it).
-bool TTextObject::FindBlock(std::int32_t index, std::string& text) const
+std::optional<std::string_view> TTextObject::FindBlock(std::int32_t index) const
 {
     if (index < 0 || static_cast<std::int64_t>(index) + 1 >= FLines.Count())
-        return false;
+        return std::nullopt;
     const std::string& startName = FLines.Get(index);
     const std::string& endName = FLines.Get(index + 1);
     const auto startNumber = eit::ParseIniBlockName(startName);
     const auto endNumber = eit::ParseIniBlockName(endName);
+    const std::string_view loaded = LoadedText();
     if (!startNumber || !endNumber) {
         // The list holds lines of the other layout: search for them as texts.
-        text = GetCharString("[" + startName + "]", "[" + endName + "]");
-        return text != eit::kNoText;
+        return SearchBlock(loaded, "[" + startName + "]", "[" + endName + "]");
     }
-    const std::string_view loaded = LoadedText();
     const std::size_t start = FBlocks.Find(*startNumber);
     if (start == eit::IniBlockIndex::npos)
-        return false;
-    std::size_t end = FBlocks.Find(*endNumber, start);
-    if (end == eit::IniBlockIndex::npos)
-        end = loaded.size();
-    text = CutBlock(loaded, start, kHeaderSize, end);
-    return true;
+        return std::nullopt;
+    const std::size_t end = FBlocks.Find(*endNumber, start);
+    return CutBlock(loaded, start, kHeaderSize, end == eit::IniBlockIndex::npos ? loaded.size() : end);
 }
 
 std::string TTextObject::GetCharString(std::string_view startText, std::string_view endText) const
 {
-    const std::string_view loaded = LoadedText();
-    const std::size_t start = loaded.find(startText);
-    if (start == std::string_view::npos)
-        return std::string(eit::kNoText);
-    std::size_t end = loaded.find(endText, start);
-    if (end == std::string_view::npos)
-        end = loaded.size();
-    return CutBlock(loaded, start, startText.size(), end);
+    const auto text = SearchBlock(LoadedText(), startText, endText);
+    return text ? std::string(*text) : std::string(eit::kNoText);
 }
 
 std::string TTextObject::MakeString(std::string_view text) const
@@ -222,11 +226,8 @@ std::string TTextObject::ReadINI()
         return std::string(eit::kNoText);
     if (FStatus != 0 || FPosition >= FCount)
         return std::string(eit::kOutOfText);
-    const std::int32_t index = FPosition++;
-    std::string text;
-    if (!FindBlock(index, text))
-        return std::string(eit::kNoText);
-    return MakeString(text);
+    const auto text = FindBlock(FPosition++);
+    return text ? MakeString(*text) : std::string(eit::kNoText);
 }
 
 void TTextObject::WriteINI(const std::string& text)
@@ -256,10 +257,8 @@ std::int32_t TTextObject::GetCurrentLength() const
 {
     if (FOpenMode == omWrite || FPosition >= FCount)
         return -1;
-    std::string text;
-    if (!FindBlock(FPosition, text))
-        return -1;
-    return ClampSize(SizeOf(MakeString(text).size()));
+    const auto text = FindBlock(FPosition);
+    return text ? ClampSize(SizeOf(MakeString(*text).size())) : -1;
 }
 
 std::int32_t TTextObject::GetIniSize() const
@@ -269,9 +268,10 @@ std::int32_t TTextObject::GetIniSize() const
     if (FLines.Count() <= FCount)
         return 0;   // a gap emptied the index
     std::int64_t total = 0;
-    std::string text;
-    for (std::int32_t i = 0; i < FCount; ++i)
-        total += SizeOf(FindBlock(i, text) ? MakeString(text).size() : 0);
+    for (std::int32_t i = 0; i < FCount; ++i) {
+        const auto text = FindBlock(i);
+        total += SizeOf(text ? MakeString(*text).size() : 0);
+    }
     return ClampSize(total);
 }
 

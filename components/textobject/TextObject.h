@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -165,7 +166,7 @@ public:
 private:
     std::int64_t SizeOf(std::size_t length) const;
     static std::int32_t ClampSize(std::int64_t size);
-    bool FindBlock(std::int32_t index, std::string& text) const;
+    std::optional<std::string_view> FindBlock(std::int32_t index) const;
     std::string JoinRecordLines(std::int32_t& line, std::string_view lineEnd) const;
 
     std::int32_t FStatus = 0;

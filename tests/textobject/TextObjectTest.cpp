@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QMetaProperty>
-#include <QPointer>
 
 #include <algorithm>
 
@@ -46,14 +45,6 @@ TEST(TextObject, PublishesItsPropertiesInOrderAndTakesThemByName)
     EXPECT_EQ(text.TextAlign, 4);
     EXPECT_TRUE(text.LinuxFormat);
     EXPECT_EQ(text.property("AsciiZ").toBool(), false);
-}
-
-TEST(TextObject, IsOwnedByItsParent)
-{
-    auto* owner = new QObject;
-    QPointer<TTextObject> text = new TTextObject(owner);
-    delete owner;
-    EXPECT_TRUE(text.isNull());
 }
 
 TEST(TextObject, RegistersOnTheTranslationToolsPage)

@@ -2,7 +2,9 @@
 
 #include "Batch.h"
 #include "BatchState.h"
+#include "CollectFiles.h"
 #include "FileError.h"
+#include "FileUtil.h"
 
 #include <csignal>
 #include <cstdio>
@@ -18,6 +20,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: extract-insert-batch [--mode bin|log|lst] [--extlist FILE] --output DIR FILE...\n"
+    "       extract-insert-batch --scan ROOT [--type bin|lst|log] [--extlist FILE] --output DIR\n"
     "\n"
     "Runs every FILE as the Extract\\Insert Tool window's batch does. In the\n"
     "default mode bin each FILE is a data pack, extracted into files below\n"
@@ -26,7 +29,18 @@ const char* const kUsage =
     "that exists is opened; sources are never changed and no result.log is\n"
     "written.\n"
     "\n"
+    "With --scan the input files are instead every file of one type found in\n"
+    "the folder tree below ROOT, as the window's \"Directory to add\" collects\n"
+    "them: the files of each subfolder before those of its parent, each folder\n"
+    "in name order, folders beginning with \".\" and links to folders not\n"
+    "entered. The type sets the mode: bin extracts packs, lst replays project\n"
+    "lists, log replays result logs. Packs found by a scan are extracted into\n"
+    "the same subfolders below DIR as they have below ROOT.\n"
+    "\n"
     "  --mode MODE      bin (default), log or lst\n"
+    "  --scan ROOT      collect the input files below folder ROOT\n"
+    "  --type TYPE      with --scan: the files to collect, bin (*.bin, the\n"
+    "                   default), lst (*.lst) or log (*.log)\n"
     "  --output DIR     output directory; created when missing\n"
     "  --extlist FILE   extension list (default: %s)\n"
     "  --help           show this text\n"
@@ -135,6 +149,9 @@ int main(int argc, char** argv)
     std::string output;
     int filter = FilterOfMode("bin");
     std::vector<std::string> inputs;
+    std::string scanRoot;
+    bool scan = false;
+    int scanType = -1;
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -148,6 +165,14 @@ int main(int argc, char** argv)
             filter = FilterOfMode(args[++i]);
             if (filter == 0)
                 return UsageError("--mode takes bin, log or lst, not " + args[i]);
+        } else if (arg == "--scan" && hasValue) {
+            scanRoot = args[++i];
+            scan = true;
+        } else if (arg == "--type" && hasValue) {
+            // The scan dialog lists the types in the open dialog's order.
+            scanType = FilterOfMode(args[++i]) - 1;
+            if (scanType < 0)
+                return UsageError("--type takes bin, lst or log, not " + args[i]);
         } else if (arg == "--extlist" && hasValue) {
             state.ExtListPath = args[++i];
         } else if (arg == "--") {
@@ -161,14 +186,34 @@ int main(int argc, char** argv)
     }
     if (output.empty())
         return UsageError("--output DIR is required");
-    if (inputs.empty())
+    if (scan && !inputs.empty())
+        return UsageError("--scan collects the input files; give no FILE with it");
+    if (!scan && scanType >= 0)
+        return UsageError("--type needs --scan");
+    if (!scan && inputs.empty())
         return UsageError("no input file given");
 
     // The batch moves the working directory to the output folder, so relative
-    // names are made full here, as the open dialog gives them.
+    // names are made full here, as the open dialog gives them. A relative
+    // scan root becomes full the same way; the rest of it stays as typed.
     std::error_code ec;
-    for (auto& input : inputs)
-        input = std::filesystem::absolute(input, ec).string();
+    if (scan) {
+        if (scanType < 0)
+            scanType = FilterOfMode("bin") - 1;
+        if (!scanRoot.empty() && scanRoot[0] != eit::kPathSep)
+            scanRoot = eit::JoinPath(eit::CurrentDirectory(), scanRoot);
+        const std::string mask = eit::FilterMask(eit::kInputFilter, scanType);
+        eit::CollectFiles(scanRoot, mask, inputs);
+        if (inputs.empty()) {
+            std::cerr << "extract-insert-batch: no file matching " << mask << " below " << scanRoot << '\n';
+            return 1;
+        }
+        state.ScanRoot = scanRoot;
+        state.ScannedList = true;
+    } else {
+        for (auto& input : inputs)
+            input = std::filesystem::absolute(input, ec).string();
+    }
     state.ExtListPath = std::filesystem::absolute(state.ExtListPath, ec).string();
     const std::string dir = std::filesystem::absolute(output, ec).lexically_normal().string();
     std::filesystem::create_directories(dir, ec);
@@ -176,7 +221,7 @@ int main(int argc, char** argv)
         std::cerr << "Cannot create directory " << dir << '\n';
         return 1;
     }
-    state.ProcessingMode = eit::FilterModeAt(filter);
+    state.ProcessingMode = eit::FilterModeAt(scan ? scanType + 1 : filter);
 
     ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir);
     view.SetFilterIndex(filter);

@@ -1,0 +1,161 @@
+#include "CollectFiles.h"
+
+#include "BatchState.h"
+#include "DataPack.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace eit {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+using Paths = std::vector<std::string>;
+
+Paths Collect(const std::string& dir, std::string_view mask = "*.bin")
+{
+    Paths files;
+    CollectFiles(dir, mask, files);
+    return files;
+}
+
+TEST(CollectFiles, ListsSubfoldersFilesBeforeTheirParentsFiles)
+{
+    TempDir root;
+    WriteFile(root.File("packs/a.bin"), "");
+    WriteFile(root.File("packs/sub/b.bin"), "");
+    WriteFile(root.File("packs/sub/deep/c.bin"), "");
+    const std::string d = root.File("packs");
+    EXPECT_EQ(Collect(d), (Paths{d + "/sub/deep/c.bin", d + "/sub/b.bin", d + "/a.bin"}));
+}
+
+TEST(CollectFiles, TakesEachFolderInNameOrderWithoutRegardToCase)
+{
+    TempDir root;
+    for (const char* name : {"Zeta.bin", "alpha.BIN", "Beta.bin", "B/x.bin", "a/y.bin", "notes.txt"})
+        WriteFile(root.File(name), "");
+    const std::string d = root.Path();
+    EXPECT_EQ(Collect(d), (Paths{d + "/a/y.bin", d + "/B/x.bin", d + "/alpha.BIN", d + "/Beta.bin", d + "/Zeta.bin"}));
+}
+
+TEST(CollectFiles, EachFileTypeCollectsItsOwnMaskAndSetsItsMode)
+{
+    TempDir root;
+    for (const char* name : {"DATA.BIN", "project.Lst", "result.log", "result.log.bak"})
+        WriteFile(root.File(name), "");
+    const std::vector<FilterPair> types = FilterPairs(kInputFilter);
+    ASSERT_EQ(types.size(), 3u);
+    const struct {
+        const char* Description;
+        const char* Mask;
+        const char* Found;
+        int Mode;
+    } expected[] = {{"Data Packs (*.bin)", "*.bin", "DATA.BIN", 1},
+                    {"Project list files (*.lst)", "*.lst", "project.Lst", 3},
+                    {"Log files (*.log)", "*.log", "result.log", 2}};
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(types[k].Description, expected[k].Description);
+        EXPECT_EQ(FilterMask(kInputFilter, k), expected[k].Mask);
+        EXPECT_EQ(Collect(root.Path(), types[k].Mask), Paths{root.File(expected[k].Found)});
+        EXPECT_EQ(FilterModeAt(k + 1), expected[k].Mode);
+    }
+    EXPECT_EQ(FilterMask(kInputFilter, 3), "");
+    EXPECT_EQ(FilterMask(kInputFilter, -1), "");
+}
+
+TEST(FilterPairs, WalksPairsUpToTheNextBarOrTheEnd)
+{
+    EXPECT_TRUE(FilterPairs("").empty());
+    const std::vector<FilterPair> pairs = FilterPairs("All|*|Tail");
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0].Description, "All");
+    EXPECT_EQ(pairs[0].Mask, "*");
+    EXPECT_EQ(pairs[1].Description, "Tail");
+    EXPECT_EQ(pairs[1].Mask, "");
+}
+
+TEST(MatchesMask, StarsAndQuestionMarksWithoutRegardToCase)
+{
+    EXPECT_TRUE(MatchesMask("DATA.BIN", "*.bin"));
+    EXPECT_TRUE(MatchesMask(".bin", "*.bin"));
+    EXPECT_FALSE(MatchesMask("a.bin.bak", "*.bin"));
+    EXPECT_FALSE(MatchesMask("abin", "*.bin"));
+    EXPECT_TRUE(MatchesMask("a.b.bin", "*.*.bin"));
+    EXPECT_TRUE(MatchesMask("x1.lst", "x?.LST"));
+    EXPECT_FALSE(MatchesMask("x.lst", "x?.lst"));
+    EXPECT_TRUE(MatchesMask("anything", "**"));
+    EXPECT_FALSE(MatchesMask(std::string(200, 'a'), std::string(30, '*') + "b"));
+}
+
+TEST(CollectFiles, EntersNoHiddenFolderButListsHiddenFiles)
+{
+    TempDir root;
+    WriteFile(root.File(".cache/x.bin"), "");
+    WriteFile(root.File(".hidden.bin"), "");
+    EXPECT_EQ(Collect(root.Path()), Paths{root.File(".hidden.bin")});
+}
+
+TEST(CollectFiles, ListsAFolderMatchingTheMaskLikeAFile)
+{
+    TempDir root;
+    WriteFile(root.File("music.bin/y.bin"), "");
+    EXPECT_EQ(Collect(root.Path()), (Paths{root.File("music.bin/y.bin"), root.File("music.bin")}));
+}
+
+TEST(CollectFiles, RootEndingInASeparatorDoublesItAndStillMirrors)
+{
+    TempDir root;
+    WriteFile(root.File("packs/sub/a.bin"), "");
+    const std::string typed = root.File("packs/");
+    const Paths files = Collect(typed);
+    ASSERT_EQ(files, Paths{typed + "/sub/a.bin"});
+
+    BatchState state;
+    state.TargetDir = "/out";
+    state.ScanRoot = typed;
+    state.ScannedList = true;
+    EXPECT_EQ(OutputPathFor(state, files[0], "TIM/a_0005.tim"), "/out/sub/TIM/a_0005.tim");
+}
+
+TEST(CollectFiles, FollowsNoLinkToAFolderSoALoopEnds)
+{
+    TempDir root;
+    WriteFile(root.File("sub/a.bin"), "");
+    std::filesystem::create_directory_symlink(root.Path(), root.File("sub/loop"));
+    std::filesystem::create_directory_symlink(root.File("sub"), root.File("link.bin"));
+    EXPECT_EQ(Collect(root.Path()), (Paths{root.File("sub/a.bin"), root.File("link.bin")}));
+}
+
+TEST(CollectFiles, SkipsAFolderThatCannotBeRead)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every folder";
+    TempDir root;
+    WriteFile(root.File("locked/a.bin"), "");
+    WriteFile(root.File("open/b.bin"), "");
+    WriteFile(root.File("c.bin"), "");
+    ASSERT_EQ(::chmod(root.File("locked").c_str(), 0), 0);
+    EXPECT_EQ(Collect(root.Path()), (Paths{root.File("open/b.bin"), root.File("c.bin")}));
+    EXPECT_TRUE(Collect(root.File("locked")).empty());
+}
+
+TEST(CollectFiles, FindsNothingInAnEmptyOrMissingFolderAndKeepsWhatWasListed)
+{
+    TempDir root;
+    WriteFile(root.File("sub/notes.txt"), "");
+    Paths files{"kept"};
+    CollectFiles(root.Path(), "*.bin", files);
+    CollectFiles(root.File("missing"), "*.bin", files);
+    CollectFiles("", "*.bin", files);
+    EXPECT_EQ(files, Paths{"kept"});
+}
+
+} // namespace
+} // namespace eit

@@ -1,0 +1,63 @@
+#include "PackBuilder.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace eit {
+namespace {
+
+using test::PackBuilder;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// Runs the batch driver from folder cwd; returns its exit status, with its
+// standard error in dir/stderr.txt.
+int RunDriver(const TempDir& dir, const std::string& cwd, const std::string& args)
+{
+    const std::string command = "cd '" + cwd + "' && " + EIT_BATCH_DRIVER + " " + args + " >'"
+        + dir.File("stdout.txt") + "' 2>'" + dir.File("stderr.txt") + "'";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ScanDriver, ExtractsScannedPacksIntoTheSameSubfolders)
+{
+    TempDir dir;
+    WriteFile(dir.File("packs/A.BIN"), PackBuilder().Entry(1, 1).Bytes());
+    WriteFile(dir.File("packs/one/b.bin"), PackBuilder().Entry(2, 1).Bytes());
+    WriteFile(dir.File("packs/one/two/c.bin"), PackBuilder().Entry(3, 1).Bytes());
+    WriteFile(dir.File("packs/one/two/notes.txt"), "");
+    WriteFile(dir.File("ext.txt"), "tim\r\n");
+
+    // A relative root is taken from the working folder.
+    ASSERT_EQ(RunDriver(dir, dir.Path(), "--scan packs --extlist ext.txt --output out"), 0)
+        << ReadFile(dir.File("stderr.txt"));
+    EXPECT_EQ(test::ListTree(dir.File("out")),
+              "TIM/A_0001.tim\none/TIM/b_0002.tim\none/two/TIM/c_0003.tim\nresult.log\n");
+    const std::string log = ReadFile(dir.File("out/result.log"));
+    const std::size_t c = log.find("#Source: " + dir.File("packs/one/two/c.bin") + "\r\n");
+    const std::size_t b = log.find("#Source: " + dir.File("packs/one/b.bin") + "\r\n");
+    const std::size_t a = log.find("#Source: " + dir.File("packs/A.BIN") + "\r\n");
+    EXPECT_TRUE(c < b && b < a && a != std::string::npos) << log.substr(0, 400);
+    EXPECT_NE(log.find(dir.File("out/one/two/TIM/c_0003.tim") + "\r\n"), std::string::npos);
+}
+
+TEST(ScanDriver, ScanThatFindsNothingFailsWithoutRunningABatch)
+{
+    TempDir dir;
+    WriteFile(dir.File("packs/a.bin"), PackBuilder().Bytes());
+    EXPECT_EQ(RunDriver(dir, dir.Path(), "--scan " + dir.File("packs") + " --type log --output out"), 1);
+    EXPECT_EQ(ReadFile(dir.File("stderr.txt")),
+              "extract-insert-batch: no file matching *.log below " + dir.File("packs") + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out/result.log")));
+
+    EXPECT_EQ(RunDriver(dir, dir.Path(), "--scan packs --type tga --output out"), 2);
+    EXPECT_EQ(RunDriver(dir, dir.Path(), "--scan packs --output out packs/a.bin"), 2);
+}
+
+} // namespace
+} // namespace eit

@@ -1,0 +1,145 @@
+#include "TDirForm.h"
+
+#include "ui_TDirForm.h"
+
+#include "CollectFiles.h"
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+// Answers the directory picker from a script and records what was asked.
+class ScriptedDialogs : public TDialogs {
+public:
+    bool OpenFiles(QWidget*, const QString&, QStringList&, int&) override { return false; }
+    bool SaveFile(QWidget*, const QString&, const QString&, const QString&, QString&) override { return false; }
+    bool PickDirectory(QWidget*, QString& dir) override
+    {
+        OpenedAt = dir;
+        if (Failure)
+            throw std::runtime_error(Failure);
+        if (Confirm)
+            dir = Answer;
+        return Confirm;
+    }
+    void Message(QWidget*, const QString& text, const QString&) override { Messages << text; }
+    bool ExecModal(QDialog& form) override { return form.exec() == QDialog::Accepted; }
+
+    bool Confirm = false;
+    QString Answer;
+    const char* Failure = nullptr;
+    QString OpenedAt;
+    QStringList Messages;
+};
+
+class DirFormTest : public testing::Test {
+protected:
+    ScriptedDialogs Dialogs;
+    QString FilterText = QString::fromLatin1(eit::kInputFilter);
+    TDirForm Form{Dialogs, [this] { return FilterText; }};
+    Ui::TDirForm& ui = Form.Controls();
+
+    // Shows the form as the main window does, without a modal loop.
+    void Show()
+    {
+        Form.open();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+    }
+};
+
+TEST_F(DirFormTest, OkFollowsTheDirectoryText)
+{
+    Show();
+    EXPECT_FALSE(ui.BOk->isEnabled());
+    QTest::keyClicks(ui.ScanDir, "d");
+    EXPECT_TRUE(ui.BOk->isEnabled());
+    QTest::keyClick(ui.ScanDir, Qt::Key_Backspace);
+    EXPECT_FALSE(ui.BOk->isEnabled());
+    QTest::keyClicks(ui.ScanDir, "/nowhere");
+    QTest::mouseClick(ui.BOk, Qt::LeftButton);
+    EXPECT_EQ(Form.result(), QDialog::Accepted);
+    EXPECT_EQ(Form.ScanDir(), "/nowhere");
+}
+
+TEST_F(DirFormTest, ChoosingATypeSetsItsPositionAndMask)
+{
+    Show();
+    ASSERT_EQ(ui.Filter->count(), 3);
+    EXPECT_EQ(ui.Filter->itemText(1), "Project list files (*.lst)");
+    EXPECT_EQ(Form.FFileMask, "*.bin");
+    ui.Filter->setFocus();
+    QTest::keyClick(ui.Filter, Qt::Key_Down);
+    EXPECT_EQ(Form.FTypeIndex, 1);
+    EXPECT_EQ(Form.FFileMask, "*.lst");
+    QTest::keyClick(ui.Filter, Qt::Key_Down);
+    EXPECT_EQ(Form.FTypeIndex, 2);
+    EXPECT_EQ(Form.FFileMask, "*.log");
+}
+
+TEST_F(DirFormTest, ShowingAgainKeepsTheTextAndStartsAtTheFirstType)
+{
+    Show();
+    QTest::keyClicks(ui.ScanDir, "/packs");
+    ui.Filter->setCurrentIndex(2);
+    QTest::mouseClick(ui.BCancel, Qt::LeftButton);
+    EXPECT_EQ(Form.result(), QDialog::Rejected);
+
+    FilterText += "|All files (*.*)|*.*";
+    Show();
+    EXPECT_EQ(Form.ScanDir(), "/packs");
+    EXPECT_TRUE(ui.BOk->isEnabled());
+    EXPECT_EQ(ui.Filter->count(), 4);
+    EXPECT_EQ(ui.Filter->currentText(), "Data Packs (*.bin)");
+    EXPECT_EQ(Form.FTypeIndex, 0);
+    EXPECT_EQ(Form.FFileMask, "*.bin");
+    EXPECT_EQ(Form.FFilterText, FilterText);
+}
+
+TEST_F(DirFormTest, FolderButtonTakesAConfirmedPickAndIgnoresACancelledOne)
+{
+    Show();
+    EXPECT_EQ(ui.CallDialog->focusPolicy(), Qt::NoFocus);
+    QTest::keyClicks(ui.ScanDir, "/start");
+    Dialogs.Answer = "/elsewhere";
+    QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
+    EXPECT_EQ(Dialogs.OpenedAt, "/start");
+    EXPECT_EQ(Form.ScanDir(), "/start");
+
+    ui.ScanDir->clear();
+    Dialogs.Confirm = true;
+    QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
+    EXPECT_EQ(Dialogs.OpenedAt, "");
+    EXPECT_EQ(Form.ScanDir(), "/elsewhere");
+    EXPECT_TRUE(ui.BOk->isEnabled());
+}
+
+TEST_F(DirFormTest, AFailingPickerIsReportedAndTheDialogStaysOpen)
+{
+    Show();
+    Dialogs.Failure = "Cannot create directory /x";
+    QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
+    EXPECT_EQ(Dialogs.Messages, QStringList{"Cannot create directory /x"});
+    EXPECT_TRUE(Form.isVisible());
+}
+
+TEST_F(DirFormTest, TabRunsFromOkThroughCancelAndTheDirectoryToTheType)
+{
+    Show();
+    QTest::keyClicks(ui.ScanDir, "x");
+    ui.BOk->setFocus();
+    const QWidget* expected[] = {ui.BCancel, ui.ScanDir, ui.Filter, ui.BOk};
+    for (const QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next);
+    }
+    EXPECT_EQ(Form.windowTitle(), "Directory to add");
+    EXPECT_EQ(Form.size(), QSize(418, 53));
+}
+
+} // namespace

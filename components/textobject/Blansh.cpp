@@ -12,14 +12,20 @@ namespace {
 
 std::string RecordHeader(int code, bool indexed, std::int32_t number, bool crc)
 {
-    std::string header = std::string(eit::kHeaderPrefix) + std::to_string(code) + "#";
-    if (indexed)
-        header += std::to_string(number) + "#";
+    std::string header(eit::kHeaderPrefix);
+    header.reserve(48);
+    header += std::to_string(code);
+    header += '#';
+    if (indexed) {
+        header += std::to_string(number);
+        header += '#';
+    }
     if (crc) {
         long long sum = 0;
         for (const char c : header)
             sum += static_cast<unsigned char>(c);
-        header += std::to_string(sum) + "#";
+        header += std::to_string(sum);
+        header += '#';
     }
     return header;
 }
@@ -52,7 +58,7 @@ void TTextObject::SaveText(const std::string& name) const
     FLines.SaveToFile(name);
 }
 
-void TTextObject::WriteBlansh(const std::string& text)
+void TTextObject::WriteBlansh(std::string text)
 {
     const std::size_t type = TextType;
     int code = type < eit::kTextTypeCodes.size() ? eit::kTextTypeCodes[type] : static_cast<int>(type);
@@ -62,7 +68,7 @@ void TTextObject::WriteBlansh(const std::string& text)
         code += 128;
     FLines.Insert(FLine, RecordHeader(code, TextType == ttIndexed, FPosition, CRC));
     ++FLine;
-    FLines.Insert(FLine, text);
+    FLines.Insert(FLine, std::move(text));
     ++FLine;
     FLines.Insert(FLine, std::string(eit::kEndLine));
     ++FLine;
@@ -70,16 +76,16 @@ void TTextObject::WriteBlansh(const std::string& text)
     ++FCount;
 }
 
-void TTextObject::RewriteBlansh(const std::string& text)
+void TTextObject::RewriteBlansh(std::string text)
 {
     if (FLine >= FLines.Count()) {
-        Write(text);
+        Write(std::move(text));
         return;
     }
     FLine += 2;
     while (FLines.Get(FLine) != eit::kEndLine)
         FLines.Delete(FLine);
-    FLines.Insert(FLine, text);
+    FLines.Insert(FLine, std::move(text));
     while (FLines.Get(FLine) != eit::kEndLine)
         ++FLine;
     ++FLine;

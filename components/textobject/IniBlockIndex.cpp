@@ -10,28 +10,45 @@ constexpr std::string_view kHeaderStart = "[0x";
 constexpr std::size_t kDigits = 8;
 constexpr std::size_t kHeaderSize = 12;   // "[0x" + 8 digits + "]"
 
-int UpperHexValue(char c)
+int HexValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return -1;
+}
+
+// The leading hexadecimal digits of text and how many there are.
+std::pair<std::uint32_t, std::size_t> ReadHex(std::string_view text)
+{
+    std::uint32_t number = 0;
+    std::size_t count = 0;
+    for (; count < text.size(); ++count) {
+        const int value = HexValue(text[count]);
+        if (value < 0)
+            break;
+        number = (number << 4) | static_cast<std::uint32_t>(value);
+    }
+    return {number, count};
 }
 
 std::optional<std::uint32_t> ParseUpperHex8(std::string_view digits)
 {
-    std::uint32_t number = 0;
-    for (const char c : digits) {
-        const int value = UpperHexValue(c);
-        if (value < 0)
-            return std::nullopt;
-        number = (number << 4) | static_cast<std::uint32_t>(value);
-    }
+    const auto [number, count] = ReadHex(digits);
+    if (count != kDigits || digits.find_first_of("abcdef") != std::string_view::npos)
+        return std::nullopt;
     return number;
 }
 
 } // namespace
+
+std::uint32_t ReadIniHeaderNumber(std::string_view digits)
+{
+    return ReadHex(digits).first;
+}
 
 std::string IniBlockName(std::uint32_t number)
 {

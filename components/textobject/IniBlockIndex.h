@@ -16,6 +16,11 @@ std::string IniBlockName(std::uint32_t number);
 // The number in a name of exactly that form; nullopt for any other text.
 std::optional<std::uint32_t> ParseIniBlockName(std::string_view name);
 
+// The number that follows a "[0x" in a header: every hexadecimal digit at the
+// start of digits, upper- or lower-case; beyond eight digits the last eight
+// count. A "[0x" with no digit after it stands for block 0.
+std::uint32_t ReadIniHeaderNumber(std::string_view digits);
+
 // The positions of every written block header ("[0x", 8 upper-case
 // hexadecimal digits, "]") in a loaded IniStyle text, built in one pass so
 // that looking a block up does not search the whole text again. Lookups give

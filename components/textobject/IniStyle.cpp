@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <limits>
 
 #include <sys/stat.h>
 
@@ -17,32 +16,6 @@ namespace {
 constexpr std::string_view kHeaderStart = "[0x";
 constexpr std::size_t kHeaderSize = 12;       // "[0x" + 8 digits + "]"
 constexpr std::size_t kHeaderLineEnd = 2;     // the CR LF after a header
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-// The number after a "[0x": every hexadecimal digit that follows, upper- or
-// lower-case; beyond eight digits the last eight count. A "[0x" with no digit
-// after it stands for block 0.
-std::uint32_t ReadHeaderNumber(std::string_view text)
-{
-    std::uint32_t number = 0;
-    for (const char c : text) {
-        const int value = HexValue(c);
-        if (value < 0)
-            break;
-        number = (number << 4) | static_cast<std::uint32_t>(value);
-    }
-    return number;
-}
 
 // The text of a block whose start text (of startLength bytes) stands at start
 // and whose end text stands at end (the end of loaded when it has none). The
@@ -148,7 +121,7 @@ void TTextObject::PreloadINI()
     const std::string_view text = LoadedText();
     std::uint32_t expected = 0;
     for (std::size_t pos = text.find(kHeaderStart); pos != std::string_view::npos;) {
-        const std::uint32_t number = ReadHeaderNumber(text.substr(pos + kHeaderStart.size()));
+        const std::uint32_t number = eit::ReadIniHeaderNumber(text.substr(pos + kHeaderStart.size()));
         FLines.Add(eit::IniBlockName(number));
         if (number != expected && !NoErrors) {
             FLog.Add("Block " + eit::IniBlockName(expected) + " not found!");
@@ -230,7 +203,7 @@ std::string TTextObject::ReadINI()
     return text ? MakeString(*text) : std::string(eit::kNoText);
 }
 
-void TTextObject::WriteINI(const std::string& text)
+void TTextObject::WriteINI(std::string_view text)
 {
     if (FOpenMode == omRead)
         return;

@@ -37,18 +37,18 @@ std::string TTextObject::Read()
     return {};
 }
 
-void TTextObject::Write(const std::string& text)
+void TTextObject::Write(std::string text)
 {
     if (TextStyle == BlanshStyle)
-        WriteBlansh(text);
+        WriteBlansh(std::move(text));
     else if (TextStyle == IniStyle)
         WriteINI(text);
 }
 
-void TTextObject::Rewrite(const std::string& text)
+void TTextObject::Rewrite(std::string text)
 {
     if (TextStyle == BlanshStyle)
-        RewriteBlansh(text);
+        RewriteBlansh(std::move(text));
     else if (TextStyle == IniStyle)
         WriteINI(text);
 }

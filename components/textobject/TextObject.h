@@ -76,10 +76,10 @@ public:
     std::int32_t New(TOpenModes mode, std::int32_t unused = 0);
     // The next text, or kOutOfText / kNoText.
     std::string Read();
-    void Write(const std::string& text);
+    void Write(std::string text);
     // BlanshStyle replaces the text of the record at the current line;
     // IniStyle has no rewriting and appends a new block like Write.
-    void Rewrite(const std::string& text);
+    void Rewrite(std::string text);
     // Total size of all texts; IniStyle gives -1 when opened with omWrite.
     std::int32_t GetSize();
     void SetPosition(std::int32_t number);
@@ -100,7 +100,7 @@ public:
     // every LF of the text stored as CR LF; the text ends at its first zero
     // byte. Ignored when opened with omRead. When the file cannot be opened
     // or written, nothing is appended and kStatusNotFound is set.
-    void WriteINI(const std::string& text);
+    void WriteINI(std::string_view text);
     // Sum of the sizes of all loaded texts (a missing block counts as an empty
     // text); -1 after omWrite, 0 when a gap emptied the index.
     std::int32_t GetIniSize() const;
@@ -131,10 +131,10 @@ public:
     // file atomically. Throws eit::FileError "Cannot create file %s".
     void SaveText(const std::string& name) const;
     // Inserts a record for text at the current line.
-    void WriteBlansh(const std::string& text);
+    void WriteBlansh(std::string text);
     // Replaces the text of the record at the current line, keeping its header;
     // appends a new record at the end of the list.
-    void RewriteBlansh(const std::string& text);
+    void RewriteBlansh(std::string text);
     // The text of the record at the current line (its lines joined with CR LF,
     // LF or nothing), also added to Log(); kOutOfText when fewer than three
     // lines remain.

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Every modal dialog the windows open goes through this interface: Qt's own
+// dialogs in the program, a scripted answer in the tests.
+class TDialogs {
+public:
+    virtual ~TDialogs() = default;
+
+    // The open dialog "Select file..." (SelectLog). filterIndex is the
+    // chosen filter position counted from 1, in and out. On OK, files holds
+    // the chosen files in the dialog's order.
+    virtual bool OpenFiles(QWidget* owner, const QString& filter, QStringList& files, int& filterIndex) = 0;
+    // A save dialog with an overwrite prompt; file receives the chosen name
+    // (with defaultSuffix added when it has none).
+    virtual bool SaveFile(QWidget* owner, const QString& title, const QString& filter,
+                          const QString& defaultSuffix, QString& file) = 0;
+    // "Select Directory", opened at dir. A name that does not exist yet is
+    // accepted after "The specified directory does not exist. Create it?"
+    // and then created with its parents. On OK, dir receives the directory.
+    virtual bool PickDirectory(QWidget* owner, QString& dir) = 0;
+    // An information box with one OK button, owned by owner.
+    virtual void Message(QWidget* owner, const QString& text, const QString& caption) = 0;
+    // An error's message, in a box owned by owner.
+    virtual void ShowError(QWidget* owner, const QString& text) { Message(owner, text, QStringLiteral("Extract\\Insert Tool")); }
+    // Shows a form modally; true when it closed with OK.
+    virtual bool ExecModal(class QDialog& form) = 0;
+};
+
+// The dialogs of the running program.
+TDialogs& QtDialogs();

@@ -1,0 +1,375 @@
+#include "TMainForm.h"
+
+#include "Dialogs.h"
+#include "FileError.h"
+#include "FileUtil.h"
+#include "LineList.h"
+#include "TTarga.h"
+#include "TextObject.h"
+#include "ui_TMainForm.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QIcon>
+#include <QScreen>
+
+namespace {
+
+QString FromText(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToText(const QString& text)
+{
+    return text.toLocal8Bit().toStdString();
+}
+
+QString FromPath(const std::string& path)
+{
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+std::string ToPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QIcon ToolIcon(const char* name, bool hasDisabled)
+{
+    QIcon icon;
+    icon.addPixmap(QPixmap(QStringLiteral(":/icons/%1.xpm").arg(QLatin1String(name))), QIcon::Normal);
+    if (hasDisabled)
+        icon.addPixmap(QPixmap(QStringLiteral(":/icons/%1_disabled.xpm").arg(QLatin1String(name))), QIcon::Disabled);
+    return icon;
+}
+
+// The open dialog's filter in Qt's form: "Data Packs (*.bin);;...".
+QString QtFilter(const QString& pairs)
+{
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters << (parts[i].contains(QLatin1Char('(')) ? parts[i] : parts[i] + QStringLiteral(" (%1)").arg(parts[i + 1]));
+    return filters.join(QStringLiteral(";;"));
+}
+
+} // namespace
+
+TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TMainForm>()), FDialogs(dialogs), FBatch(FState, *this)
+{
+    Q_INIT_RESOURCE(resources); // the pictures live in a static library
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(688, 464);
+
+    ui->BAddLog->setIcon(ToolIcon("open_folder", true));
+    ui->BSaveList->setIcon(ToolIcon("disk", true));
+    ui->BRemLog->setIcon(ToolIcon("bin", true));
+    ui->BClearAll->setIcon(ToolIcon("bin", true));
+    ui->BProcess->setIcon(ToolIcon("window", true));
+    ui->ProcessDir->setIcon(ToolIcon("closed_folder", true));
+    ui->BExit->setIcon(ToolIcon("pen_sheet", false));
+
+    ConnectClick(ui->BAddLog, &TMainForm::BAddLogClick);
+    ConnectClick(ui->ProcessDir, &TMainForm::ProcessDirClick);
+    ConnectClick(ui->BSaveList, &TMainForm::BSaveListClick);
+    ConnectClick(ui->BRemLog, &TMainForm::BRemLogClick);
+    ConnectClick(ui->BClearAll, &TMainForm::BClearAllClick);
+    ConnectClick(ui->BProcess, &TMainForm::BProcessClick);
+    ConnectClick(ui->BExit, &TMainForm::BExitClick);
+    ConnectClick(ui->SaveLog, &TMainForm::SaveLogClick);
+    ConnectClick(ui->Stop, &TMainForm::StopClick);
+
+    // The components the form carries for its users; the tool itself does
+    // not call them.
+    FTextObject = new TTextObject(this);
+    FTextObject->TextStyle = TTextObject::IniStyle;
+    FTextObject->AsciiZ = true;
+    FTextObject->ClearBounds = true;
+    FTextObject->LinuxFormat = true;
+    FTextObject->TextAlign = 1;
+    FTarga = new TTarga(this);
+    FTarga->SetWidth(256);
+    FTarga->SetHeight(256);
+    FTarga->SetDepth(32);
+
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
+
+void TMainForm::FormCreate()
+{
+    FBatch.FileHandler = [this](std::uint8_t mode, const std::string& entry) { FBatch.DispatchFile(mode, entry); };
+    FState.ResultLog.Clear();
+    FState.ReplayLines.Clear();
+    FState.StartDir = eit::CurrentDirectory();
+    FBatch.ProgressHandler = [this](int value) { FBatch.ShowProgress(value); };
+}
+
+void TMainForm::FormDestroy()
+{
+    FState.ResultLog.Clear();
+    FState.ReplayLines.Clear();
+}
+
+void TMainForm::ConnectClick(QAbstractButton* button, void (TMainForm::*handler)())
+{
+    connect(button, &QAbstractButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+}
+
+void TMainForm::Guarded(const std::function<void()>& handler)
+{
+    // No exception may unwind through Qt's frames: every handler ends here.
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        FDialogs.ShowError(this, FromText(e.what()));
+    }
+    if (FCloseRequested && !FBatch.Running())
+        close();
+}
+
+void TMainForm::SetListButtons(bool enabled)
+{
+    ui->BClearAll->setEnabled(enabled);
+    ui->BRemLog->setEnabled(enabled);
+    ui->BProcess->setEnabled(enabled);
+    ui->BSaveList->setEnabled(enabled);
+}
+
+void TMainForm::AddEntries(const QStringList& entries)
+{
+    ui->LogList->addItems(entries);
+}
+
+void TMainForm::BAddLogClick()
+{
+    if (FState.ScannedList) {
+        ui->LogList->clear();
+        FState.ScannedList = false;
+    }
+    ui->BRemLog->setEnabled(false);
+    ui->BProcess->setEnabled(false);
+    ui->BSaveList->setEnabled(false);
+
+    QStringList files;
+    int filterIndex = FSelectLogFilterIndex;
+    if (FDialogs.OpenFiles(this, QtFilter(QString::fromLatin1(kSelectLogFilter)), files, filterIndex) && !files.isEmpty()) {
+        FSelectLogFilterIndex = filterIndex;
+        const std::uint8_t mode = eit::FilterModeAt(filterIndex);
+        if (mode != FState.ProcessingMode)
+            ui->LogList->clear(); // the list never mixes files of different modes
+        FState.ProcessingMode = mode;
+        if (mode == eit::kModeReplayList) {
+            eit::LineList lines;
+            lines.LoadFromFile(ToPath(files.first()));
+            QStringList entries;
+            entries.reserve(lines.Count());
+            for (const auto& line : lines.Items())
+                entries << FromPath(line);
+            ui->LogList->clear();
+            AddEntries(entries);
+        } else {
+            AddEntries(files);
+        }
+    }
+    if (ui->LogList->count() > 0)
+        SetListButtons(true);
+}
+
+void TMainForm::BRemLogClick()
+{
+    QListWidget* list = ui->LogList;
+    for (int i = list->count() - 1; i >= 0; --i)
+        if (list->item(i)->isSelected())
+            delete list->takeItem(i);
+    if (list->count() > 0) {
+        list->setCurrentRow(list->count() - 1, QItemSelectionModel::NoUpdate);
+    } else {
+        SetListButtons(false);
+        list->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+    }
+}
+
+void TMainForm::BClearAllClick()
+{
+    ui->LogList->clear();
+    SetListButtons(false);
+}
+
+void TMainForm::BSaveListClick()
+{
+    QString file;
+    if (!FDialogs.SaveFile(this, QStringLiteral("Select file..."), QStringLiteral("Project list files (*.lst)"),
+                           QStringLiteral("lst"), file))
+        return;
+    eit::LineList lines;
+    lines.Reserve(static_cast<std::size_t>(ui->LogList->count()));
+    for (int i = 0; i < ui->LogList->count(); ++i)
+        lines.Add(ToPath(ui->LogList->item(i)->text()));
+    lines.SaveToFile(ToPath(file));
+}
+
+void TMainForm::SaveLogClick()
+{
+    QString file;
+    if (!FDialogs.SaveFile(this, QStringLiteral("Select target..."), QStringLiteral("Text files (*.txt)"),
+                           QStringLiteral("txt"), file))
+        return;
+    eit::LineList lines;
+    const QString text = ui->Results->toPlainText();
+    if (!text.isEmpty())
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            lines.Add(ToText(line));
+    const std::string path = ToPath(file);
+    lines.SaveToFile(path);
+    FDialogs.Message(this, FromPath(eit::FileNamePart(path)), QStringLiteral("Operation status"));
+    ui->SaveLog->setEnabled(false);
+}
+
+void TMainForm::BExitClick()
+{
+    close();
+}
+
+void TMainForm::BProcessClick()
+{
+    FBatch.BProcessClick();
+}
+
+void TMainForm::StopClick()
+{
+    FBatch.StopClick();
+}
+
+void TMainForm::ProcessDirClick()
+{
+    ui->BRemLog->setEnabled(false);
+    ui->BProcess->setEnabled(false);
+    ui->BSaveList->setEnabled(false);
+    if (ui->LogList->count() > 0)
+        SetListButtons(true);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (FBatch.Running()) {
+        // Closing from inside the batch's event pump: let the batch stop at
+        // its next slot and unwind first; Guarded() closes the window then.
+        FCloseRequested = true;
+        FState.StopFlag = 1;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!FCentred && screen()) {
+        FCentred = true;
+        move(screen()->availableGeometry().center() - rect().center());
+    }
+}
+
+int TMainForm::InputCount() const
+{
+    return ui->LogList->count();
+}
+
+std::string TMainForm::InputEntry(int index) const
+{
+    const QListWidgetItem* item = ui->LogList->item(index);
+    if (!item)
+        throw eit::FileError::ListIndex(index);
+    return ToPath(item->text());
+}
+
+void TMainForm::SetStatus(const std::string& text)
+{
+    ui->CurrentMessage->setText(FromText(text));
+}
+
+int TMainForm::ProgressPosition() const
+{
+    return ui->Progress->value();
+}
+
+void TMainForm::SetProgress(int position)
+{
+    ui->Progress->setValue(position);
+}
+
+int TMainForm::TotalPosition() const
+{
+    return ui->Total->value();
+}
+
+void TMainForm::SetTotal(int position)
+{
+    ui->Total->setValue(position);
+}
+
+void TMainForm::SetExtracted(const std::string& caption)
+{
+    ui->Extracted->setText(FromText(caption));
+}
+
+void TMainForm::ClearResults()
+{
+    ui->Results->clear();
+}
+
+void TMainForm::AppendResult(const std::string& line)
+{
+    ui->Results->appendPlainText(FromText(line));
+}
+
+int TMainForm::ResultLineCount() const
+{
+    return ui->Results->toPlainText().isEmpty() ? 0 : ui->Results->blockCount();
+}
+
+void TMainForm::FocusResults()
+{
+    ui->Results->setFocus();
+}
+
+void TMainForm::SetStopEnabled(bool enabled)
+{
+    ui->Stop->setEnabled(enabled);
+}
+
+void TMainForm::SetSaveLogEnabled(bool enabled)
+{
+    ui->SaveLog->setEnabled(enabled);
+}
+
+bool TMainForm::PickDirectory(std::string& dir)
+{
+    QString chosen = FromPath(dir);
+    if (!FDialogs.PickDirectory(this, chosen))
+        return false;
+    dir = ToPath(chosen);
+    return true;
+}
+
+void TMainForm::ShowMessage(const std::string& text, const std::string& caption)
+{
+    if (!FCloseRequested)
+        FDialogs.Message(this, FromText(text), FromText(caption));
+}
+
+void TMainForm::ProcessEvents()
+{
+    QCoreApplication::processEvents();
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "Batch.h"
+#include "BatchState.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class TMainForm;
+}
+class TDialogs;
+class TDirForm;
+class TTarga;
+class TTextObject;
+
+// The main window: the input list, the batch with its progress display, and
+// the list and results files. It is the batch's view; every handler enters
+// through Guarded(), so an error shows as a message box and the window stays
+// usable.
+class TMainForm : public QWidget, public eit::BatchView {
+    Q_OBJECT
+
+public:
+    // The open dialog's filter: description and mask pairs.
+    static constexpr const char* kSelectLogFilter =
+        "Data Packs (*.bin)|*.bin|Project list files (*.lst)|*.lst|Log files (*.log)|*.log";
+
+    explicit TMainForm(TDialogs& dialogs, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    Ui::TMainForm& Form() { return *ui; }
+    eit::BatchState& State() { return FState; }
+    eit::Batch& BatchRun() { return FBatch; }
+    TTextObject* TextObject() const { return FTextObject; }
+    TTarga* Targa() const { return FTarga; }
+    void SetDirForm(TDirForm* form) { FDirForm = form; }
+
+    void BAddLogClick();
+    void BRemLogClick();
+    void BClearAllClick();
+    void BSaveListClick();
+    void SaveLogClick();
+    void BExitClick();
+    void BProcessClick();
+    void StopClick();
+    void ProcessDirClick();
+
+    // BatchView
+    int InputCount() const override;
+    std::string InputEntry(int index) const override;
+    int FilterIndex() const override { return FSelectLogFilterIndex; }
+    void SetStatus(const std::string& text) override;
+    int ProgressPosition() const override;
+    void SetProgress(int position) override;
+    int TotalPosition() const override;
+    void SetTotal(int position) override;
+    void SetExtracted(const std::string& caption) override;
+    void ClearResults() override;
+    void AppendResult(const std::string& line) override;
+    int ResultLineCount() const override;
+    void FocusResults() override;
+    void SetStopEnabled(bool enabled) override;
+    void SetSaveLogEnabled(bool enabled) override;
+    bool PickDirectory(std::string& dir) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void ProcessEvents() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void Guarded(const std::function<void()>& handler);
+    void ConnectClick(class QAbstractButton* button, void (TMainForm::*handler)());
+    void SetListButtons(bool enabled);
+    void AddEntries(const QStringList& entries);
+
+    std::unique_ptr<Ui::TMainForm> ui;
+    TDialogs& FDialogs;
+    TDirForm* FDirForm = nullptr;
+    TTextObject* FTextObject = nullptr;
+    TTarga* FTarga = nullptr;
+    eit::BatchState FState;
+    eit::Batch FBatch;
+    int FSelectLogFilterIndex = 1;
+    bool FCloseRequested = false;
+    bool FCentred = false;
+};

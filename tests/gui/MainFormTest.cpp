@@ -1,0 +1,347 @@
+#include "Dialogs.h"
+#include "FileUtil.h"
+#include "PackBuilder.h"
+#include "TMainForm.h"
+#include "TestSupport.h"
+#include "ui_TMainForm.h"
+
+#include <QDialog>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <optional>
+
+namespace {
+
+using eit::test::PackBuilder;
+using eit::test::ReadFile;
+using eit::test::TempDir;
+using eit::test::WriteFile;
+
+// Answers every dialog from a script and records what was shown.
+class ScriptedDialogs : public TDialogs {
+public:
+    struct OpenAnswer {
+        QStringList Files;   // empty: cancelled
+        int Filter = 1;
+    };
+    std::deque<OpenAnswer> Opens;
+    std::deque<QString> Saves;                 // empty string: cancelled
+    std::deque<std::optional<QString>> Dirs;   // nullopt: cancelled
+    std::vector<QString> PickerStarts;
+    std::vector<std::pair<QString, QString>> Messages;
+    std::vector<QString> Errors;
+    std::vector<QString> SaveTitles;
+
+    bool OpenFiles(QWidget*, const QString&, QStringList& files, int& filterIndex) override
+    {
+        const OpenAnswer answer = Next(Opens);
+        if (answer.Files.isEmpty())
+            return false;
+        files = answer.Files;
+        filterIndex = answer.Filter;
+        return true;
+    }
+    bool SaveFile(QWidget*, const QString& title, const QString&, const QString&, QString& file) override
+    {
+        SaveTitles.push_back(title);
+        file = Next(Saves);
+        return !file.isEmpty();
+    }
+    bool PickDirectory(QWidget*, QString& dir) override
+    {
+        PickerStarts.push_back(dir);
+        const std::optional<QString> answer = Next(Dirs);
+        if (answer)
+            dir = *answer;
+        return answer.has_value();
+    }
+    void Message(QWidget*, const QString& text, const QString& caption) override
+    {
+        Messages.emplace_back(text, caption);
+    }
+    void ShowError(QWidget*, const QString& text) override { Errors.push_back(text); }
+    bool ExecModal(QDialog&) override { return false; }
+
+private:
+    template <class T>
+    static T Next(std::deque<T>& answers)
+    {
+        if (answers.empty())
+            throw std::logic_error("a dialog the test did not expect");
+        T answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    MainFormTest() : SavedDir(eit::CurrentDirectory()), Form(Dialogs), ui(Form.Form())
+    {
+        eit::SetCurrentDirectory(Dir.Path());
+        Form.State().ExtListPath = Dir.File("extlist.txt");
+        WriteFile(Form.State().ExtListPath, "tim\n\n");
+        Form.show();
+    }
+    ~MainFormTest() override { eit::SetCurrentDirectory(SavedDir); }
+
+    QString Pack(const std::string& name)
+    {
+        WriteFile(Dir.File(name), PackBuilder().Entry(0, 1).Entry(9, 2).Bytes());
+        return QString::fromStdString(Dir.File(name));
+    }
+    QString File(const std::string& name, std::string_view bytes = "")
+    {
+        WriteFile(Dir.File(name), bytes);
+        return QString::fromStdString(Dir.File(name));
+    }
+    void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void Add(const QStringList& files, int filter)
+    {
+        Dialogs.Opens.push_back({files, filter});
+        Click(ui.BAddLog);
+    }
+    QStringList Entries() const
+    {
+        QStringList entries;
+        for (int i = 0; i < ui.LogList->count(); ++i)
+            entries << ui.LogList->item(i)->text();
+        return entries;
+    }
+    // BSaveList, BRemLog, BClearAll, BProcess.
+    std::vector<bool> ListButtons() const
+    {
+        return {ui.BSaveList->isEnabled(), ui.BRemLog->isEnabled(), ui.BClearAll->isEnabled(), ui.BProcess->isEnabled()};
+    }
+    QString Out(const QString& name) const { return QString::fromStdString(Dir.File("out/")) + name; }
+
+    std::string SavedDir;
+    TempDir Dir;
+    ScriptedDialogs Dialogs;
+    TMainForm Form;
+    Ui::TMainForm& ui;
+};
+
+const std::vector<bool> kAllOn{true, true, true, true};
+const std::vector<bool> kAllOff{false, false, false, false};
+
+TEST_F(MainFormTest, WindowStartsAsItsFormDescribes)
+{
+    EXPECT_EQ(Form.windowTitle(), QStringLiteral("Extract\\Insert Tool"));
+    EXPECT_EQ(Form.size(), QSize(688, 464));
+    EXPECT_EQ(Form.minimumSize(), Form.maximumSize());
+    EXPECT_EQ(ui.LogList->geometry(), QRect(0, 26, 688, 189));
+    EXPECT_EQ(ui.LogList->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(ui.GroupBox1->title(), QStringLiteral(" Process "));
+    EXPECT_EQ(ui.Extracted->text(), QStringLiteral("Extracted: 0"));
+    EXPECT_EQ(ui.SaveLog->text(), QStringLiteral("Save results"));
+    EXPECT_EQ(ui.Stop->geometry(), QRect(612, 10, 71, 19));
+    EXPECT_EQ(ui.ProcessDir->toolTip(), QStringLiteral("Process Directory"));
+
+    const std::vector<QAbstractButton*> order{ui.BAddLog, ui.ProcessDir, ui.BSaveList, ui.BRemLog,
+                                              ui.BClearAll, ui.BProcess, ui.BExit};
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        EXPECT_EQ(order[i]->x(), 1 + 23 * static_cast<int>(i));
+        const QIcon icon = order[i]->icon();
+        EXPECT_FALSE(icon.pixmap(16, 16, QIcon::Normal).isNull()) << i;
+        if (order[i] != ui.BExit)
+            EXPECT_NE(icon.pixmap(16, 16, QIcon::Disabled).toImage(), icon.pixmap(16, 16, QIcon::Normal).toImage()) << i;
+    }
+    EXPECT_TRUE(ui.BAddLog->isEnabled());
+    EXPECT_TRUE(ui.ProcessDir->isEnabled());
+    EXPECT_TRUE(ui.BExit->isEnabled());
+    EXPECT_EQ(ListButtons(), kAllOff);
+    EXPECT_FALSE(ui.Stop->isEnabled());
+    EXPECT_FALSE(ui.SaveLog->isEnabled());
+    EXPECT_EQ(Form.State().ProcessingMode, 0);
+    EXPECT_EQ(Form.State().StartDir, Dir.Path() == eit::CurrentDirectory() ? SavedDir : Form.State().StartDir);
+}
+
+TEST_F(MainFormTest, ListButtonsFollowTheList)
+{
+    Add({}, 1); // cancelled with an empty list
+    EXPECT_EQ(ListButtons(), kAllOff);
+
+    Add({Pack("a.bin"), Pack("b.bin")}, 1);
+    EXPECT_EQ(ListButtons(), kAllOn);
+    EXPECT_EQ(Form.State().ProcessingMode, 1);
+
+    Add({}, 1); // cancelled with entries: all four on again
+    EXPECT_EQ(ListButtons(), kAllOn);
+
+    Click(ui.BClearAll);
+    EXPECT_EQ(ListButtons(), kAllOff);
+    EXPECT_EQ(Form.State().ProcessingMode, 1);
+}
+
+TEST_F(MainFormTest, ChangingTheFilterStartsANewList)
+{
+    Add({Pack("a.bin")}, 1);
+    Add({File("x.log"), File("y.log")}, 3);
+    EXPECT_EQ(Entries(), (QStringList{File("x.log"), File("y.log")}));
+    EXPECT_EQ(Form.State().ProcessingMode, 2);
+    Add({File("z.log")}, 3);
+    EXPECT_EQ(Entries().size(), 3);
+}
+
+TEST_F(MainFormTest, ProjectListReplacesTheListAndSavesBack)
+{
+    Add({File("p.log")}, 3);
+    const QString list = File("list.lst", "one\r\ntwo with blanks\nthree");
+    Add({list}, 2);
+    EXPECT_EQ(Entries(), (QStringList{"one", "two with blanks", "three"}));
+    EXPECT_EQ(Form.State().ProcessingMode, 3);
+    Add({list}, 2); // replaces again, even in mode 3
+    EXPECT_EQ(Entries().size(), 3);
+
+    Dialogs.Saves.push_back(QString::fromStdString(Dir.File("saved.lst")));
+    Click(ui.BSaveList);
+    EXPECT_EQ(ReadFile(Dir.File("saved.lst")), "one\r\ntwo with blanks\r\nthree\r\n");
+    Click(ui.BClearAll);
+    Add({QString::fromStdString(Dir.File("saved.lst"))}, 2);
+    EXPECT_EQ(Entries(), (QStringList{"one", "two with blanks", "three"}));
+}
+
+TEST_F(MainFormTest, RemovesTheSelectedEntries)
+{
+    Add({File("1.log"), File("2.log"), File("3.log"), File("4.log")}, 3);
+    ui.LogList->item(1)->setSelected(true);
+    ui.LogList->item(2)->setSelected(true);
+    Click(ui.BRemLog);
+    EXPECT_EQ(Entries(), (QStringList{File("1.log"), File("4.log")}));
+    EXPECT_EQ(ui.LogList->currentRow(), 1);
+
+    ui.LogList->clearSelection();
+    Click(ui.BRemLog); // nothing selected: nothing goes
+    EXPECT_EQ(Entries().size(), 2);
+
+    ui.LogList->selectAll();
+    Click(ui.BRemLog);
+    EXPECT_EQ(ListButtons(), kAllOff);
+    EXPECT_EQ(ui.LogList->currentRow(), -1);
+}
+
+TEST_F(MainFormTest, BatchOfThreePacksFromTheWindow)
+{
+    Add({Pack("a.bin"), Pack("b.bin"), Pack("c.bin")}, 1);
+    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    std::filesystem::create_directories(Dir.File("out"));
+    // After each file Total shows the share done before it: 0, 33, 66; then 0.
+    std::vector<int> totals;
+    std::vector<QString> statuses;
+    auto& batch = Form.BatchRun();
+    batch.FileHandler = [&](std::uint8_t mode, const std::string& entry) {
+        batch.DispatchFile(mode, entry);
+        statuses.push_back(ui.CurrentMessage->text());
+    };
+    QObject::connect(ui.Total, &QProgressBar::valueChanged, [&](int value) { totals.push_back(value); });
+    Click(ui.BProcess);
+
+    EXPECT_EQ(Dialogs.PickerStarts, std::vector<QString>{QString::fromStdString(Dir.Path())});
+    EXPECT_EQ(totals, (std::vector<int>{33, 66, 0})); // 0 after the first file is no change
+    EXPECT_EQ(ui.Total->value(), 0);
+    EXPECT_EQ(statuses, (std::vector<QString>{"Processing a.bin...", "Processing b.bin...", "Processing c.bin..."}));
+    EXPECT_EQ(ui.CurrentMessage->text(), QString());
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/result.log")));
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/c_0000.tim")));
+    EXPECT_EQ(ui.Results->toPlainText(), QStringLiteral("Total 18432 bytes extracted."));
+    EXPECT_TRUE(ui.SaveLog->isEnabled());
+    EXPECT_FALSE(ui.Stop->isEnabled());
+    EXPECT_EQ(Dialogs.Messages, (std::vector<std::pair<QString, QString>>{{"Operation complete!", "Process status:"}}));
+    EXPECT_TRUE(Dialogs.Errors.empty());
+
+    // The results pane is saved with CR LF, and the box names only the file.
+    Dialogs.Saves.push_back(QString::fromStdString(Dir.File("notes/res.txt")));
+    std::filesystem::create_directories(Dir.File("notes"));
+    ui.Results->appendPlainText(QStringLiteral("typed"));
+    Click(ui.SaveLog);
+    EXPECT_EQ(ReadFile(Dir.File("notes/res.txt")), "Total 18432 bytes extracted.\r\ntyped\r\n");
+    EXPECT_EQ(Dialogs.Messages.back(), (std::pair<QString, QString>{"res.txt", "Operation status"}));
+    EXPECT_FALSE(ui.SaveLog->isEnabled());
+}
+
+TEST_F(MainFormTest, CancelledPickerStillCompletes)
+{
+    Add({Pack("a.bin")}, 1);
+    ui.Results->setPlainText(QStringLiteral("old text"));
+    Dialogs.Dirs.push_back(std::nullopt);
+    Click(ui.BProcess);
+    EXPECT_TRUE(ui.Results->toPlainText().isEmpty());
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("result.log")));
+    EXPECT_EQ(Dialogs.Messages.size(), 1u);
+}
+
+TEST_F(MainFormTest, ClickInsideARunningBatchIsIgnoredButTheListStaysLive)
+{
+    Add({Pack("a.bin"), Pack("b.bin")}, 1);
+    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    std::filesystem::create_directories(Dir.File("out"));
+    auto& batch = Form.BatchRun();
+    bool once = false;
+    batch.FileHandler = [&](std::uint8_t mode, const std::string& entry) {
+        if (!once) {
+            once = true;
+            Click(ui.BProcess);  // would empty ResultLog under us
+            Add({Pack("c.bin")}, 1);
+        }
+        batch.DispatchFile(mode, entry);
+    };
+    Click(ui.BProcess);
+    EXPECT_EQ(Dialogs.PickerStarts.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/c_0000.tim")));
+    EXPECT_EQ(Form.State().ResultLog.Count(), 3 * (2 + 8192));
+}
+
+TEST_F(MainFormTest, ClosingDuringABatchStopsItFirst)
+{
+    Add({Pack("a.bin"), Pack("b.bin")}, 1);
+    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    std::filesystem::create_directories(Dir.File("out"));
+    bool closed = false;
+    Form.State().ExtListPath = Dir.File("extlist.txt");
+    auto& batch = Form.BatchRun();
+    batch.FileHandler = [&](std::uint8_t mode, const std::string& entry) {
+        if (!closed) {
+            closed = true;
+            Click(ui.BExit);
+            EXPECT_TRUE(Form.isVisible()); // the batch unwinds first
+        }
+        batch.DispatchFile(mode, entry);
+    };
+    Click(ui.BProcess);
+    EXPECT_FALSE(Form.isVisible());
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
+    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(eit::test::ListTree(Dir.File("out")), "result.log\n"); // nothing half-written
+}
+
+// Tests of all the error paths follow.
+
+TEST_F(MainFormTest, ErrorOnTheSecondPackIsShownAndTheWindowStaysUsable)
+{
+    Add({Pack("a.bin"), QString::fromStdString(Dir.File("gone.bin")), Pack("c.bin")}, 1);
+    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    std::filesystem::create_directories(Dir.File("out"));
+    Click(ui.BProcess);
+    EXPECT_EQ(Dialogs.Errors, std::vector<QString>{QString::fromStdString("Cannot open file " + Dir.File("gone.bin"))});
+    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("out/TIM/c_0000.tim")));
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("out/result.log")));
+    EXPECT_FALSE(Form.BatchRun().Running());
+
+    Click(ui.BClearAll); // still answers
+    EXPECT_EQ(ListButtons(), kAllOff);
+}
+
+TEST_F(MainFormTest, ProjectListThatCannotBeReadIsNamed)
+{
+    Add({QString::fromStdString(Dir.File("none.lst"))}, 2);
+    EXPECT_EQ(Dialogs.Errors, std::vector<QString>{QString::fromStdString("Cannot open file " + Dir.File("none.lst"))});
+}
+
+} // namespace

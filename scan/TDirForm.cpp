@@ -6,7 +6,6 @@
 #include "Dialogs.h"
 
 #include <QFile>
-#include <QGuiApplication>
 #include <QSignalBlocker>
 #include <QStyle>
 
@@ -97,6 +96,6 @@ void TDirForm::Guarded(Handler handler)
         handler();
     } catch (const std::exception& e) {
         QWidget* owner = parentWidget() ? parentWidget() : this;
-        FDialogs.Message(owner, QString::fromLocal8Bit(e.what()), QGuiApplication::applicationDisplayName());
+        FDialogs.ShowError(owner, QString::fromLocal8Bit(e.what()));
     }
 }

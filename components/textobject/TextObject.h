@@ -98,8 +98,8 @@ public:
     std::string ReadINI();
     // Appends the block "[0x%08X]" CR LF text CR LF, numbered Position(), with
     // every LF of the text stored as CR LF; the text ends at its first zero
-    // byte. Ignored when opened with omRead. When the file cannot be opened
-    // or written, nothing is appended and kStatusNotFound is set.
+    // byte. Ignored when opened with omRead. A file that cannot be opened
+    // gets nothing; that, or a failed write, sets kStatusNotFound.
     void WriteINI(std::string_view text);
     // Sum of the sizes of all loaded texts (a missing block counts as an empty
     // text); -1 after omWrite, 0 when a gap emptied the index.

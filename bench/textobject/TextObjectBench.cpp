@@ -26,6 +26,10 @@ constexpr int kLarge = 100'000;
 constexpr int kRuns = 7;
 constexpr double kGrowthLimit = 12.0;      // 10x the blocks, at most 12x the time
 constexpr double kReadToLoadLimit = 3.0;   // reading everything vs one load
+// Writes only have to stay linear. Ten times the records hold ten times the
+// memory, which costs some cache on a busy machine; a write that shifted or
+// searched the list would come near 100x.
+constexpr double kWriteGrowthLimit = 15.0;
 
 double ThreadSeconds()
 {
@@ -156,6 +160,6 @@ int main()
     std::printf("  BlanshStyle write records,   %7d records: %8.3f ms\n", kLarge, write.large * 1e3);
     bool ok = Check("IniStyle read, 100,000 vs 10,000 blocks", read.large / read.small, kGrowthLimit);
     ok = Check("IniStyle read vs New, 100,000 blocks", read.large / load.large, kReadToLoadLimit) && ok;
-    ok = Check("BlanshStyle write, 100,000 vs 10,000 records", write.large / write.small, kGrowthLimit) && ok;
+    ok = Check("BlanshStyle write, 100,000 vs 10,000 records", write.large / write.small, kWriteGrowthLimit) && ok;
     return ok ? 0 : 1;
 }

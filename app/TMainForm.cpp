@@ -4,6 +4,8 @@
 #include "FileError.h"
 #include "FileUtil.h"
 #include "LineList.h"
+#include "CollectFiles.h"
+#include "TDirForm.h"
 #include "TTarga.h"
 #include "TextObject.h"
 #include "ui_TMainForm.h"
@@ -97,6 +99,7 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
     FTarga->SetHeight(256);
     FTarga->SetDepth(32);
 
+    FDirForm = new TDirForm(FDialogs, [] { return QString::fromLatin1(eit::kInputFilter); }, this);
     FormCreate();
 }
 
@@ -162,7 +165,7 @@ void TMainForm::BAddLogClick()
 
     QStringList files;
     int filterIndex = FSelectLogFilterIndex;
-    if (FDialogs.OpenFiles(this, QtFilter(QString::fromLatin1(kSelectLogFilter)), files, filterIndex) && !files.isEmpty()) {
+    if (FDialogs.OpenFiles(this, QtFilter(QString::fromLatin1(eit::kInputFilter)), files, filterIndex) && !files.isEmpty()) {
         FSelectLogFilterIndex = filterIndex;
         const std::uint8_t mode = eit::FilterModeAt(filterIndex);
         if (mode != FState.ProcessingMode)
@@ -255,6 +258,25 @@ void TMainForm::ProcessDirClick()
     ui->BRemLog->setEnabled(false);
     ui->BProcess->setEnabled(false);
     ui->BSaveList->setEnabled(false);
+    if (FDirForm && FDialogs.ExecModal(*FDirForm)) {
+        ui->LogList->clear();
+        FState.ScannedList = false;
+        // The batch moves the working directory to the output folder, so a
+        // relative folder is anchored here, where the user typed it.
+        std::string root = ToPath(FDirForm->ScanDir());
+        if (!root.empty() && root.front() != eit::kPathSep)
+            root = eit::JoinPath(eit::CurrentDirectory(), root);
+        FState.ScanRoot = root;
+        std::vector<std::string> files;
+        eit::CollectFiles(root, ToPath(FDirForm->FFileMask), files);
+        QStringList entries;
+        entries.reserve(static_cast<qsizetype>(files.size()));
+        for (const auto& file : files)
+            entries << FromPath(file);
+        AddEntries(entries);
+        FState.ProcessingMode = eit::FilterModeAt(FDirForm->FTypeIndex + 1);
+        FState.ScannedList = ui->LogList->count() > 0;
+    }
     if (ui->LogList->count() > 0)
         SetListButtons(true);
 }

@@ -24,10 +24,6 @@ class TMainForm : public QWidget, public eit::BatchView {
     Q_OBJECT
 
 public:
-    // The open dialog's filter: description and mask pairs.
-    static constexpr const char* kSelectLogFilter =
-        "Data Packs (*.bin)|*.bin|Project list files (*.lst)|*.lst|Log files (*.log)|*.log";
-
     explicit TMainForm(TDialogs& dialogs, QWidget* parent = nullptr);
     ~TMainForm() override;
 
@@ -36,7 +32,7 @@ public:
     eit::Batch& BatchRun() { return FBatch; }
     TTextObject* TextObject() const { return FTextObject; }
     TTarga* Targa() const { return FTarga; }
-    void SetDirForm(TDirForm* form) { FDirForm = form; }
+    TDirForm* DirForm() const { return FDirForm; }
 
     void BAddLogClick();
     void BRemLogClick();

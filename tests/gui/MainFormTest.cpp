@@ -1,7 +1,9 @@
 #include "Dialogs.h"
 #include "FileUtil.h"
 #include "PackBuilder.h"
+#include "TDirForm.h"
 #include "TMainForm.h"
+#include "ui_TDirForm.h"
 #include "TestSupport.h"
 #include "ui_TMainForm.h"
 
@@ -63,7 +65,25 @@ public:
         Messages.emplace_back(text, caption);
     }
     void ShowError(QWidget*, const QString& text) override { Errors.push_back(text); }
-    bool ExecModal(QDialog&) override { return false; }
+    // The directory-scan dialog: shown (so it fills its types), typed into,
+    // then closed with OK; nullopt cancels it.
+    struct ScanAnswer {
+        QString Dir;
+        int Type = 0;
+    };
+    std::deque<std::optional<ScanAnswer>> Scans;
+    bool ExecModal(QDialog& form) override
+    {
+        const std::optional<ScanAnswer> answer = Next(Scans);
+        auto& dirForm = dynamic_cast<TDirForm&>(form);
+        dirForm.show();
+        if (answer) {
+            dirForm.Controls().ScanDir->setText(answer->Dir);
+            dirForm.Controls().Filter->setCurrentIndex(answer->Type);
+        }
+        dirForm.hide();
+        return answer.has_value();
+    }
 
 private:
     template <class T>
@@ -98,6 +118,7 @@ protected:
         WriteFile(Dir.File(name), bytes);
         return QString::fromStdString(Dir.File(name));
     }
+    QString PathOf(const std::string& name) const { return QString::fromStdString(Dir.File(name)); }
     void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     void Add(const QStringList& files, int filter)
     {
@@ -317,6 +338,68 @@ TEST_F(MainFormTest, ClosingDuringABatchStopsItFirst)
     EXPECT_FALSE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
     EXPECT_TRUE(Dialogs.Messages.empty());
     EXPECT_EQ(eit::test::ListTree(Dir.File("out")), "result.log\n"); // nothing half-written
+}
+
+TEST_F(MainFormTest, ScanFillsTheListUntilFilesAreAddedAgain)
+{
+    Pack("packs/a.bin");
+    Pack("packs/sub/b.BIN");
+    Pack("packs/sub/deep/c.bin");
+    File("packs/sub/x.log");
+    Dialogs.Scans.push_back({{QString::fromStdString(Dir.File("packs")), 0}});
+    Click(ui.ProcessDir);
+    EXPECT_EQ(Entries(), (QStringList{PathOf("packs/sub/deep/c.bin"), PathOf("packs/sub/b.BIN"), PathOf("packs/a.bin")}));
+    EXPECT_EQ(Form.State().ProcessingMode, 1);
+    EXPECT_TRUE(Form.State().ScannedList);
+    EXPECT_EQ(Form.State().ScanRoot, Dir.File("packs"));
+    EXPECT_EQ(ListButtons(), kAllOn);
+
+    // Extraction mirrors the scanned folders below the output folder.
+    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    std::filesystem::create_directories(Dir.File("out"));
+    Click(ui.BProcess);
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/sub/deep/TIM/c_0000.tim")));
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/sub/TIM/b_0000.tim")));
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
+
+    Dialogs.Scans.push_back(std::nullopt); // cancelled: nothing changes
+    Click(ui.ProcessDir);
+    EXPECT_EQ(Entries().size(), 3);
+    EXPECT_EQ(ListButtons(), kAllOn);
+
+    Add({}, 1); // the scanned list goes even when the dialog is cancelled
+    EXPECT_TRUE(Entries().isEmpty());
+    EXPECT_FALSE(Form.State().ScannedList);
+    EXPECT_EQ(ListButtons(), (std::vector<bool>{false, false, true, false}));
+}
+
+TEST_F(MainFormTest, ScanTypeSetsTheModeAndAnEmptyScanEmptiesTheList)
+{
+    File("logs/one.LOG");
+    Dialogs.Scans.push_back({{QString::fromStdString(Dir.File("logs")), 2}});
+    Click(ui.ProcessDir);
+    EXPECT_EQ(Entries(), QStringList{PathOf("logs/one.LOG")});
+    EXPECT_EQ(Form.State().ProcessingMode, 2);
+
+    Dialogs.Scans.push_back({{QString::fromStdString(Dir.File("nowhere")), 1}});
+    Click(ui.ProcessDir);
+    EXPECT_TRUE(Entries().isEmpty());
+    EXPECT_EQ(Form.State().ProcessingMode, 3);
+    EXPECT_FALSE(Form.State().ScannedList);
+    EXPECT_EQ(ListButtons(), (std::vector<bool>{false, false, true, false}));
+}
+
+TEST_F(MainFormTest, RelativeScanFolderStillOpensAfterTheBatchMoves)
+{
+    Pack("rel/a.bin");
+    Dialogs.Scans.push_back({{QStringLiteral("rel"), 0}});
+    Click(ui.ProcessDir);
+    EXPECT_EQ(Entries(), QStringList{PathOf("rel/a.bin")});
+    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    std::filesystem::create_directories(Dir.File("out"));
+    Click(ui.BProcess);
+    EXPECT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors.front().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
 }
 
 // Tests of all the error paths follow.

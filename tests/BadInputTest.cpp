@@ -1,0 +1,322 @@
+// Hostile inputs: each row of the table lays out a bad input in a scratch
+// folder, runs the part of the tool that reads it and expects the error that
+// names the file. Whatever the row, nothing is lost: every file that existed
+// before the run is still there with the same bytes, and no temporary file is
+// left behind.
+//
+// Rows that live beside the code they test are not repeated here: a pack that
+// is missing or a folder, shorter than its directory, with an entry past its
+// end or a sector count beyond 32 bits, an extension list that is missing,
+// short, traversing or reserved, and a file where a folder must be created
+// (DataPackTest); "result.log" replaced by a folder (BatchTest); a replayed
+// source that is read-only or a folder (ReplayTest); TGA files cut in their
+// header or rows and sizes up to 65535 x 65535 (TTargaTest).
+
+#include "Batch.h"
+#include "FileError.h"
+#include "FileUtil.h"
+#include "PackBuilder.h"
+#include "RecordingView.h"
+#include "TTarga.h"
+#include "TestSupport.h"
+#include "TextMarkers.h"
+#include "TextObject.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace eit {
+namespace {
+
+using test::PackBuilder;
+using test::ReadFile;
+using test::RecordingView;
+using test::TempDir;
+using test::WriteFile;
+
+namespace fs = std::filesystem;
+
+// A batch in a scratch folder: packs and lists beside the output folder "out",
+// the working directory put back afterwards.
+struct Scene {
+    Scene() : SavedDir(CurrentDirectory()), TheBatch(State, View)
+    {
+        SetCurrentDirectory(Dir.Path());
+        State.ExtListPath = Dir.File("extlist.txt");
+        WriteFile(State.ExtListPath, "tim\nraw\n");
+        State.ProcessingMode = kModeExtract;
+        View.PickedDir = Dir.File("out");
+        fs::create_directories(*View.PickedDir);
+    }
+    ~Scene() { SetCurrentDirectory(SavedDir); }
+
+    std::string AddInput(const std::string& name, const std::string& bytes)
+    {
+        WriteFile(Dir.File(name), bytes);
+        View.Inputs.push_back(Dir.File(name));
+        return Dir.File(name);
+    }
+    std::string AddPack(const std::string& name)
+    {
+        return AddInput(name, PackBuilder().Entry(0, 1).Entry(7, 1).Bytes());
+    }
+    std::string Out(const std::string& name) const { return *View.PickedDir + "/" + name; }
+
+    std::string SavedDir;
+    TempDir Dir;
+    BatchState State;
+    RecordingView View;
+    Batch TheBatch;
+};
+
+struct Row {
+    const char* Name;
+    // The row takes permissions away, which a privileged user does not feel.
+    bool NeedsPermissions;
+    std::function<void(Scene&)> Arrange;
+    std::function<void(Scene&)> Restrict;   // after the files are recorded
+    std::function<void(Scene&)> Act;
+    std::function<std::string(const Scene&)> Message;
+};
+
+void Chmod(const std::string& path, mode_t mode)
+{
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
+}
+
+void RunBatch(Scene& s)
+{
+    s.TheBatch.BProcessClick();
+}
+
+// Every file below dir with its bytes.
+std::map<std::string, std::string> Files(const std::string& dir)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_regular_file())
+            files[entry.path().string()] = ReadFile(entry.path().string());
+    return files;
+}
+
+void GiveBackPermissions(const std::string& dir)
+{
+    std::error_code ec;
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+}
+
+bool PermissionsHold(const TempDir& dir)
+{
+    const std::string probe = dir.File(".probe");
+    WriteFile(probe, "x");
+    ::chmod(probe.c_str(), 0);
+    const int fd = ::open(probe.c_str(), O_RDONLY);
+    if (fd >= 0)
+        ::close(fd);
+    ::unlink(probe.c_str());
+    return fd < 0;
+}
+
+const Row kRows[] = {
+    {"PackThatCannotBeRead", true, [](Scene& s) { s.AddPack("a.bin"); },
+     [](Scene& s) { Chmod(s.Dir.File("a.bin"), 0); }, RunBatch,
+     [](const Scene& s) { return "Cannot open file " + s.Dir.File("a.bin"); }},
+    {"ExtensionListThatIsAFolder", false,
+     [](Scene& s) {
+         s.AddPack("a.bin");
+         fs::remove(s.State.ExtListPath);
+         fs::create_directories(s.State.ExtListPath);
+     },
+     nullptr, RunBatch, [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath; }},
+    {"ExtensionListThatCannotBeRead", true, [](Scene& s) { s.AddPack("a.bin"); },
+     [](Scene& s) { Chmod(s.State.ExtListPath, 0); }, RunBatch,
+     [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath; }},
+    // A zero byte ends the list's text, so the list has no line for the first slot.
+    {"ExtensionListCutShortByAZeroByte", false,
+     [](Scene& s) {
+         s.AddPack("a.bin");
+         WriteFile(s.State.ExtListPath, std::string("\0tim\nraw\n", 9));
+     },
+     nullptr, RunBatch, [](const Scene&) { return std::string("List index out of bounds (0)"); }},
+    // The earlier output and the earlier "result.log" survive.
+    {"OutputFolderReadOnly", true,
+     [](Scene& s) {
+         s.AddPack("a.bin");
+         WriteFile(s.Out("TIM/a_0000.tim"), "earlier extraction");
+         WriteFile(s.Out("result.log"), "earlier\r\n");
+     },
+     [](Scene& s) {
+         Chmod(s.Out("TIM"), 0555);
+         Chmod(*s.View.PickedDir, 0555);
+     },
+     RunBatch, [](const Scene& s) { return "Cannot create file " + s.Out("TIM/a_0000.tim"); }},
+    {"ResultLogInAReadOnlyFolder", true,
+     [](Scene& s) {
+         s.AddPack("a.bin");
+         fs::create_directories(s.Out("TIM"));
+         fs::create_directories(s.Out("RAW"));
+         WriteFile(s.Out("result.log"), "earlier\r\n");
+     },
+     [](Scene& s) { Chmod(*s.View.PickedDir, 0555); }, RunBatch,
+     [](const Scene& s) { return "Cannot create file " + s.Out("result.log"); }},
+    {"ReplayedLogThatCannotBeRead", true,
+     [](Scene& s) {
+         s.State.ProcessingMode = kModeReplayLogs;
+         s.AddInput("r.log", "#Format: BIN\r\n");
+     },
+     [](Scene& s) { Chmod(s.Dir.File("r.log"), 0); }, RunBatch,
+     [](const Scene& s) { return "Cannot open file " + s.Dir.File("r.log"); }},
+    {"ReplayedListThatIsAFolder", false,
+     [](Scene& s) {
+         s.State.ProcessingMode = kModeReplayList;
+         fs::create_directories(s.Dir.File("list.lst"));
+         s.View.Inputs.push_back(s.Dir.File("list.lst"));
+     },
+     nullptr, RunBatch, [](const Scene& s) { return "Cannot open file " + s.Dir.File("list.lst"); }},
+    {"PictureThatCannotBeRead", true, [](Scene& s) { WriteFile(s.Dir.File("p.tga"), std::string(60, '\0')); },
+     [](Scene& s) { Chmod(s.Dir.File("p.tga"), 0); },
+     [](Scene& s) {
+         TTarga targa;
+         targa.LoadFromFile(s.Dir.File("p.tga"));
+     },
+     [](const Scene& s) { return "Cannot open file " + s.Dir.File("p.tga"); }},
+    {"PictureSavedIntoAReadOnlyFolder", true,
+     [](Scene& s) { WriteFile(s.Dir.File("pics/p.tga"), "earlier picture"); },
+     [](Scene& s) { Chmod(s.Dir.File("pics"), 0555); },
+     [](Scene& s) {
+         TTarga targa;
+         targa.SaveToFile(s.Dir.File("pics/p.tga"));
+     },
+     [](const Scene& s) { return "Cannot create file " + s.Dir.File("pics/p.tga"); }},
+    {"TextListSavedIntoAReadOnlyFolder", true,
+     [](Scene& s) { WriteFile(s.Dir.File("texts/t.txt"), "earlier texts\r\n"); },
+     [](Scene& s) { Chmod(s.Dir.File("texts"), 0555); },
+     [](Scene& s) {
+         TTextObject texts;
+         texts.Write("new");
+         texts.SaveText(s.Dir.File("texts/t.txt"));
+     },
+     [](const Scene& s) { return "Cannot create file " + s.Dir.File("texts/t.txt"); }},
+};
+
+class BadInputTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(BadInputTest, NamesTheFileAndLosesNothing)
+{
+    const Row& row = GetParam();
+    Scene s;
+    if (row.NeedsPermissions && !PermissionsHold(s.Dir))
+        GTEST_SKIP() << "file permissions do not bind this user";
+    row.Arrange(s);
+    const auto before = Files(s.Dir.Path());
+    if (row.Restrict)
+        row.Restrict(s);
+
+    std::string message = "no error";
+    try {
+        row.Act(s);
+    } catch (const FileError& e) {
+        message = e.what();
+    }
+    GiveBackPermissions(s.Dir.Path());
+
+    EXPECT_EQ(message, row.Message(s));
+    const auto after = Files(s.Dir.Path());
+    for (const auto& [path, bytes] : before) {
+        const auto it = after.find(path);
+        ASSERT_NE(it, after.end()) << path << " is gone";
+        EXPECT_EQ(it->second, bytes) << path << " changed";
+    }
+    for (const auto& [path, bytes] : after)
+        EXPECT_EQ(path.find(".tmp"), std::string::npos) << "temporary " << path << " left behind";
+    EXPECT_TRUE(s.View.Messages.empty()) << "a failed batch reported completion";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadInputTest, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.Name); });
+
+// Bytes drawn mostly from the characters the layouts look for, so that the
+// random files are full of near-misses of headers and records.
+std::string RandomText(std::mt19937& random, std::size_t size, std::string_view alphabet)
+{
+    std::string text(size, '\0');
+    std::uniform_int_distribution<int> any(0, 255);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    for (char& c : text)
+        c = random() % 4 == 0 ? static_cast<char>(any(random)) : alphabet[pick(random)];
+    return text;
+}
+
+TEST(BadInput, IniStyleFileOfRandomBytesReadsToItsEndAndStaysAsItWas)
+{
+    TempDir dir;
+    std::mt19937 random(8);
+    for (int round = 0; round < 200; ++round) {
+        const std::string bytes = RandomText(random, random() % 600, "[0x0123456789ABCDEFabcdef]\r\n\0 ");
+        const std::string path = dir.File("random.ini");
+        WriteFile(path, bytes);
+        TTextObject texts;
+        texts.TextStyle = TTextObject::IniStyle;
+        texts.FileName = path;
+        texts.NoErrors = round % 2 == 0;
+        texts.AsciiZ = round % 3 == 0;
+        texts.TextAlign = round % 5;
+        const std::int32_t status = texts.New(TTextObject::omRead);
+        EXPECT_TRUE(status == 0 || status == TTextObject::kStatusGap) << round;
+        EXPECT_GE(texts.GetSize(), 0);
+        int reads = 0;
+        while (texts.Read() != kOutOfText)
+            ASSERT_LE(++reads, texts.Count()) << "round " << round;
+        EXPECT_EQ(ReadFile(path), bytes) << round;
+    }
+}
+
+TEST(BadInput, BlanshStyleFileOfRandomBytesFailsOnlyWithTheIndexError)
+{
+    TempDir dir;
+    std::mt19937 random(8);
+    const std::string alphabet = std::string(kSeparatorLine.substr(0, 3)) + std::string(kEndLine) + "#H\r\n";
+    int indexErrors = 0;
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes = RandomText(random, random() % 400, alphabet);
+        // Whole marker lines now and then, so that some records almost parse.
+        for (int k = 0; k < 3; ++k)
+            bytes.insert(random() % (bytes.size() + 1),
+                         "\r\n" + std::string(k == 0 ? kSeparatorLine : k == 1 ? kHeaderPrefix : kEndLine) + "\r\n");
+        const std::string path = dir.File("random.txt");
+        WriteFile(path, bytes);
+        TTextObject texts;
+        ASSERT_TRUE(texts.LoadText(path));
+        const std::function<void()> operations[] = {
+            [&] { texts.Read(); },
+            [&] { texts.SetPosition(static_cast<std::int32_t>(random() % 5) - 1); },
+            [&] { texts.GetSize(); },
+            [&] { texts.Rewrite("r"); },
+            [&] { texts.Write("w"); },
+        };
+        for (int step = 0; step < 12; ++step) {
+            try {
+                operations[random() % 5]();
+            } catch (const FileError& e) {
+                EXPECT_TRUE(std::string_view(e.what()).starts_with("List index out of bounds (")) << e.what();
+                ++indexErrors;
+            }
+        }
+        EXPECT_EQ(ReadFile(path), bytes) << round;
+    }
+    EXPECT_GT(indexErrors, 0) << "the random files never ran an operation off the list";
+}
+
+} // namespace
+} // namespace eit

@@ -1,0 +1,156 @@
+// The tool never writes to what it reads: every pack, the extension list and
+// every replayed log, list and source keep their bytes and their modification
+// time through a batch, whether it completes, fails midway or is stopped.
+
+#include "Batch.h"
+#include "FileError.h"
+#include "FileUtil.h"
+#include "PackBuilder.h"
+#include "RecordingView.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include <sys/stat.h>
+
+namespace eit {
+namespace {
+
+using test::PackBuilder;
+using test::RecordingView;
+using test::TempDir;
+using test::WriteFile;
+
+namespace fs = std::filesystem;
+
+struct Fingerprint {
+    std::uint64_t Checksum;   // FNV-1a over the bytes
+    std::uint64_t Size;
+    std::int64_t ModifiedNs;
+
+    bool operator==(const Fingerprint&) const = default;
+};
+
+std::uint64_t Fnv1a(std::string_view bytes)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+std::map<std::string, Fingerprint> Fingerprints(const std::string& dir)
+{
+    std::map<std::string, Fingerprint> prints;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (!entry.is_regular_file())
+            continue;
+        const std::string path = entry.path().string();
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        const std::string bytes = test::ReadFile(path);
+        prints[path] = {Fnv1a(bytes), bytes.size(),
+                        std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+    }
+    return prints;
+}
+
+// Sources in "src", output in "out", the extension list among the sources.
+class SourcesSafeTest : public ::testing::Test {
+protected:
+    SourcesSafeTest() : SavedDir(CurrentDirectory()), TheBatch(State, View)
+    {
+        SetCurrentDirectory(Dir.Path());
+        State.ExtListPath = Src("extlist.txt");
+        WriteFile(State.ExtListPath, "tim\nraw\nbin\n");
+        WriteFile(Src("a.bin"), PackBuilder().Entry(0, 1).Entry(7, 2).Bytes());
+        WriteFile(Src("b.bin"), PackBuilder().Entry(3, 1).Entry(4000, 1).Entry(8191, 1).Bytes());
+        std::string cut = PackBuilder().Entry(0, 1).Entry(1, 3).Bytes();
+        cut.resize(cut.size() - 1);
+        WriteFile(Src("cut.bin"), cut);
+        View.PickedDir = Dir.File("out");
+        fs::create_directories(*View.PickedDir);
+    }
+    ~SourcesSafeTest() override { SetCurrentDirectory(SavedDir); }
+
+    std::string Src(const std::string& name) const { return Dir.File("src/" + name); }
+
+    // Runs a batch over inputs and returns its error message, "" when it
+    // completed; fails the test when a source changed.
+    std::string BatchOver(std::uint8_t mode, std::vector<std::string> inputs)
+    {
+        const auto before = Fingerprints(Dir.File("src"));
+        State.ProcessingMode = mode;
+        View.Inputs = std::move(inputs);
+        std::string message;
+        try {
+            TheBatch.BProcessClick();
+        } catch (const FileError& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(Fingerprints(Dir.File("src")), before) << "a source changed in a batch that ended with \""
+                                                           << message << "\"";
+        return message;
+    }
+
+    std::string SavedDir;
+    TempDir Dir;
+    BatchState State;
+    RecordingView View;
+    Batch TheBatch;
+};
+
+TEST_F(SourcesSafeTest, ExtractionThatCompletes)
+{
+    EXPECT_EQ(BatchOver(kModeExtract, {Src("a.bin"), Src("b.bin")}), "");
+    EXPECT_TRUE(fs::exists(*View.PickedDir + "/result.log"));
+}
+
+TEST_F(SourcesSafeTest, ExtractionThatFailsMidway)
+{
+    EXPECT_EQ(BatchOver(kModeExtract, {Src("a.bin"), Src("cut.bin"), Src("b.bin")}), "Stream read error");
+    EXPECT_EQ(BatchOver(kModeExtract, {Src("a.bin"), Src("missing.bin")}), "Cannot open file " + Src("missing.bin"));
+}
+
+TEST_F(SourcesSafeTest, StoppedBatch)
+{
+    View.OnEvents = [this] {
+        if (View.Progress == 50)
+            TheBatch.StopClick();
+    };
+    EXPECT_EQ(BatchOver(kModeExtract, {Src("b.bin"), Src("a.bin")}), "");
+    EXPECT_FALSE(fs::exists(*View.PickedDir + "/TIM/a_0000.tim"));
+}
+
+TEST_F(SourcesSafeTest, ReplayOfTheResultLogItsExtractionWrote)
+{
+    ASSERT_EQ(BatchOver(kModeExtract, {Src("a.bin"), Src("b.bin")}), "");
+    fs::rename(*View.PickedDir + "/result.log", Src("result.log"));
+    WriteFile(Src("project.lst"), Src("result.log") + "\r\n#Format: BIN\r\n#Source: " + Src("b.bin") + "\r\n");
+    EXPECT_EQ(BatchOver(kModeReplayLogs, {Src("result.log")}), "");
+    EXPECT_EQ(BatchOver(kModeReplayList, {Src("project.lst")}), "");
+}
+
+TEST_F(SourcesSafeTest, ReplayThatFailsOnAReadOnlyOrFolderSource)
+{
+    WriteFile(Src("ro.bin"), PackBuilder().Entry(1, 1).Bytes());
+    ::chmod(Src("ro.bin").c_str(), 0444);
+    fs::create_directories(Src("folder.bin"));
+    // The line after a pack's record belongs to that pack.
+    const std::string head = "#Format: BIN\r\n#Source: " + Src("a.bin") + "\r\nTIM/a_0000.tim\r\n#Source: ";
+    WriteFile(Src("ro.log"), head + Src("ro.bin") + "\r\n");
+    WriteFile(Src("folder.log"), head + Src("folder.bin") + "\r\n");
+
+    const std::string readOnly = BatchOver(kModeReplayLogs, {Src("ro.log"), Src("b.bin")});
+    // A privileged user opens a read-only file for writing all the same.
+    EXPECT_TRUE(readOnly.empty() || readOnly == "Cannot open file " + Src("ro.bin")) << readOnly;
+    EXPECT_EQ(BatchOver(kModeReplayLogs, {Src("folder.log"), Src("a.bin")}), "Cannot open file " + Src("folder.bin"));
+}
+
+} // namespace
+} // namespace eit

@@ -284,6 +284,24 @@ TEST_F(MainFormTest, BatchOfThreePacksFromTheWindow)
     EXPECT_FALSE(ui.SaveLog->isEnabled());
 }
 
+TEST_F(MainFormTest, WindowAndBatchDriverWriteTheSameFiles)
+{
+    Add({Pack("a.bin"), Pack("b.bin")}, 1);
+    Dialogs.Dirs.push_back(PathOf("win"));
+    std::filesystem::create_directories(Dir.File("win"));
+    Click(ui.BProcess);
+
+    const std::string command = std::string(EIT_BATCH_DRIVER) + " --extlist " + Form.State().ExtListPath
+        + " --output " + Dir.File("cli") + " " + Dir.File("a.bin") + " " + Dir.File("b.bin") + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(eit::test::ListTree(Dir.File("win")), eit::test::ListTree(Dir.File("cli")));
+    std::string log = ReadFile(Dir.File("cli/result.log"));
+    for (std::size_t at; (at = log.find(Dir.File("cli/"))) != std::string::npos;)
+        log.replace(at, Dir.File("cli/").size(), Dir.File("win/"));
+    EXPECT_EQ(ReadFile(Dir.File("win/result.log")), log);
+    EXPECT_EQ(ReadFile(Dir.File("win/RAW/b_0009.raw")), ReadFile(Dir.File("cli/RAW/b_0009.raw")));
+}
+
 TEST_F(MainFormTest, CancelledPickerStillCompletes)
 {
     Add({Pack("a.bin")}, 1);

@@ -87,6 +87,12 @@ struct Row {
     std::function<std::string(const Scene&)> Message;
 };
 
+// ctest lists a row by its name, not by its bytes.
+void PrintTo(const Row& row, std::ostream* out)
+{
+    *out << row.Name;
+}
+
 void Chmod(const std::string& path, mode_t mode)
 {
     ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;

@@ -15,24 +15,11 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-struct DriverRun {
-    int Status;
-    std::string Out;
-    std::string Err;
-};
+using DriverRun = test::CommandRun;
 
-// Runs the driver with a shell command line; stdout and stderr captured.
 DriverRun RunDriver(const TempDir& dir, const std::string& args)
 {
-    const std::string errFile = dir.File("stderr.txt");
-    const std::string command = std::string(EIT_BATCH_DRIVER) + " " + args + " 2>" + errFile;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer;
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        out.append(buffer.data(), n);
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadFile(errFile)};
+    return test::RunCommand(dir, dir.Path(), std::string(EIT_BATCH_DRIVER) + " " + args);
 }
 
 TEST(BatchDriver, ExtractsPacksLikeTheWindowAndSaysSo)

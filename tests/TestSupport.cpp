@@ -1,12 +1,14 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <vector>
 
 #include <stdlib.h>
+#include <sys/wait.h>
 
 namespace eit::test {
 
@@ -51,6 +53,15 @@ std::string ReadFile(const std::string& path)
     if (!in)
         throw std::runtime_error("cannot read " + path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+CommandRun RunCommand(const TempDir& dir, const std::string& cwd, const std::string& commandLine)
+{
+    const std::string out = dir.File("stdout.txt");
+    const std::string err = dir.File("stderr.txt");
+    const std::string command = "cd '" + cwd + "' && " + commandLine + " >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
 }
 
 std::string ListTree(const std::string& dir)

@@ -18,10 +18,7 @@ using test::WriteFile;
 // standard error in dir/stderr.txt.
 int RunDriver(const TempDir& dir, const std::string& cwd, const std::string& args)
 {
-    const std::string command = "cd '" + cwd + "' && " + EIT_BATCH_DRIVER + " " + args + " >'"
-        + dir.File("stdout.txt") + "' 2>'" + dir.File("stderr.txt") + "'";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return test::RunCommand(dir, cwd, std::string(EIT_BATCH_DRIVER) + " " + args).Status;
 }
 
 TEST(ScanDriver, ExtractsScannedPacksIntoTheSameSubfolders)

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <sys/wait.h>
 
 namespace eit {

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 namespace eit {
 namespace {
 

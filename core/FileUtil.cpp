@@ -160,6 +160,12 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
         throw FileError::CannotCreate(FPath);
 }
 
+AtomicFile::AtomicFile(AtomicFile&& other) noexcept
+    : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle)
+{
+    other.FHandle = -1;
+}
+
 AtomicFile::~AtomicFile()
 {
     Discard();

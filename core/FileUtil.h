@@ -44,6 +44,8 @@ public:
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
+    AtomicFile(AtomicFile&& other) noexcept;
+    AtomicFile& operator=(AtomicFile&&) = delete;
 
     int Handle() const { return FHandle; }
     const std::string& Path() const { return FPath; }

@@ -5,6 +5,11 @@
 #include "LineList.h"
 
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -60,6 +65,91 @@ public:
 
 private:
     int FFd;
+};
+
+constexpr std::uint64_t kBackgroundCommitLimit = 32 * 1024;
+
+// Gives finished output files their names on a second thread, so that
+// naming one file overlaps with copying the next. The first failure is kept
+// for Check(); files queued after a failure are discarded, not named.
+class BackgroundCommitter {
+public:
+    BackgroundCommitter() : FWorker([this] { Run(); }) {}
+    ~BackgroundCommitter() { Stop(); }
+    BackgroundCommitter(const BackgroundCommitter&) = delete;
+    BackgroundCommitter& operator=(const BackgroundCommitter&) = delete;
+
+    void Push(AtomicFile file)
+    {
+        std::unique_lock lock(FMutex);
+        FSpace.wait(lock, [this] { return FQueue.size() < kMaxQueued; });
+        FQueue.push_back(std::move(file));
+        FReady.notify_one();
+    }
+
+    // Throws the first commit failure, if there was one.
+    void Check()
+    {
+        std::lock_guard lock(FMutex);
+        if (FError)
+            throw *FError;
+    }
+
+    // Waits until every queued file has its name, then reports as Check().
+    void Finish()
+    {
+        Stop();
+        Check();
+    }
+
+private:
+    static constexpr std::size_t kMaxQueued = 16;
+
+    void Stop()
+    {
+        {
+            std::lock_guard lock(FMutex);
+            FDone = true;
+        }
+        FReady.notify_one();
+        if (FWorker.joinable())
+            FWorker.join();
+    }
+
+    void Run()
+    {
+        std::unique_lock lock(FMutex);
+        for (;;) {
+            FReady.wait(lock, [this] { return FDone || !FQueue.empty(); });
+            if (FQueue.empty())
+                return;
+            std::optional<AtomicFile> file(std::move(FQueue.front()));
+            FQueue.pop_front();
+            FSpace.notify_one();
+            const bool failed = FError.has_value();
+            lock.unlock();
+            std::optional<FileError> error;
+            if (!failed) {
+                try {
+                    file->Commit();
+                } catch (const FileError& e) {
+                    error = e;
+                }
+            }
+            file.reset(); // an uncommitted file is removed here
+            lock.lock();
+            if (error && !FError)
+                FError = std::move(error);
+        }
+    }
+
+    std::mutex FMutex;
+    std::condition_variable FReady;
+    std::condition_variable FSpace;
+    std::deque<AtomicFile> FQueue;
+    std::optional<FileError> FError;
+    bool FDone = false;
+    std::thread FWorker; // last: it starts once everything above exists
 };
 
 // Checks the extension lines the pack will use before anything is written.
@@ -177,40 +267,55 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
 
     int nextLine = 0;
     std::string lastDir;
-    for (int slot = 0; slot < kPackSlots; ++slot) {
-        if (state.StopFlag.load())
-            return;
-        const PackEntry entry = ReadPackEntry(directory.data(), slot);
-        if (entry.SectorCount == 0) {
-            state.ResultLog.Add("NULL");
-        } else {
-            std::string ext = extensions.Get(nextLine++);
-            if (ext.empty())
-                ext = "raw";
-            const std::string name = AsciiUpper(ext) + kPathSep + baseName + "_" + HexNumber(slot, digits) + "." + ext;
-            // Slots of one extension share a folder: create it once per run of them.
-            const std::string path = OutputPathFor(state, p, name);
-            if (std::string dir = DirectoryPart(path); dir != lastDir) {
-                std::error_code ignored;
-                std::filesystem::create_directories(dir, ignored);
-                lastDir = std::move(dir);
+    BackgroundCommitter committer;
+    try {
+        for (int slot = 0; slot < kPackSlots; ++slot) {
+            committer.Check();
+            if (state.StopFlag.load())
+                break;
+            const PackEntry entry = ReadPackEntry(directory.data(), slot);
+            if (entry.SectorCount == 0) {
+                state.ResultLog.Add("NULL");
+            } else {
+                std::string ext = extensions.Get(nextLine++);
+                if (ext.empty())
+                    ext = "raw";
+                const std::string name = AsciiUpper(ext) + kPathSep + baseName + "_" + HexNumber(slot, digits) + "." + ext;
+                // Slots of one extension share a folder: create it once per run of them.
+                const std::string path = OutputPathFor(state, p, name);
+                if (std::string dir = DirectoryPart(path); dir != lastDir) {
+                    std::error_code ignored;
+                    std::filesystem::create_directories(dir, ignored);
+                    lastDir = std::move(dir);
+                }
+                AtomicFile out(path);
+                if (entry.Offset() > packSize || entry.Length() > packSize - entry.Offset())
+                    throw FileError::StreamRead();
+                CopyRange(pack, entry.Offset(), entry.Length(), out);
+                // Naming costs as much as copying a small entry, so small files
+                // are named in the background; large ones are named here, where
+                // the copy dominates anyway.
+                if (entry.Length() < kBackgroundCommitLimit)
+                    committer.Push(std::move(out));
+                else
+                    out.Commit();
+                state.ResultLog.Add(path);
+                state.ExtractedBytes += static_cast<std::int64_t>(entry.Length());
+                ++state.ExtractedFiles;
             }
-            AtomicFile out(path);
-            if (entry.Offset() > packSize || entry.Length() > packSize - entry.Offset())
-                throw FileError::StreamRead();
-            CopyRange(pack, entry.Offset(), entry.Length(), out);
-            out.Commit();
-            state.ResultLog.Add(path);
-            state.ExtractedBytes += static_cast<std::int64_t>(entry.Length());
-            ++state.ExtractedFiles;
+            const int percent = slot * 100 / kPackSlots;
+            if (percent != view.ProgressPosition()) {
+                view.SetProgress(percent);
+                view.SetExtracted("Extracted: " + std::to_string(state.ExtractedFiles));
+                view.ProcessEvents();
+            }
         }
-        const int percent = slot * 100 / kPackSlots;
-        if (percent != view.ProgressPosition()) {
-            view.SetProgress(percent);
-            view.SetExtracted("Extracted: " + std::to_string(state.ExtractedFiles));
-            view.ProcessEvents();
-        }
+    } catch (...) {
+        // A queued file belongs to an earlier slot: its failure came first.
+        committer.Finish();
+        throw;
     }
+    committer.Finish();
 }
 
 } // namespace eit

@@ -279,6 +279,18 @@ TEST_F(ExtractPackTest, ExtensionThatWouldLeaveTheOutputFolderIsRefusedFirst)
     }
 }
 
+TEST_F(ExtractPackTest, FolderStandingUnderAnOutputNameStopsThePackThere)
+{
+    ExtList("tim\ntim\ntim\n");
+    std::filesystem::create_directories(State.TargetDir + "/TIM/p_0001.tim");
+    const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1).Entry(1, 1).Entry(2, 1).Entry(3, 40));
+    EXPECT_EQ(ErrorOf(pack), "Cannot create file " + State.TargetDir + "/TIM/p_0001.tim");
+    // The slot before keeps its file; nothing after the failure gets a name,
+    // and no temporary is left.
+    EXPECT_EQ(test::ListTree(State.TargetDir), "TIM/p_0000.tim\n");
+    EXPECT_TRUE(std::filesystem::is_directory(State.TargetDir + "/TIM/p_0001.tim"));
+}
+
 TEST_F(ExtractPackTest, FileStandingWhereAFolderMustBeCreatedIsNamed)
 {
     ExtList("tim\n");

@@ -164,6 +164,53 @@ void CheckExtensions(const LineList& extensions, int used, const std::string& li
     }
 }
 
+// Writes the entries of one pack to their output files.
+class SlotWriter {
+public:
+    SlotWriter(const BatchState& state, const std::string& p, int pack, std::uint64_t packSize)
+        : FState(state), FPackPath(p), FBaseName(PackBaseName(p)), FPack(pack), FPackSize(packSize)
+    {
+    }
+
+    // Copies the entry of slot to the file its extension names and returns
+    // that file's path. Small files get their names in the background.
+    std::string Write(int slot, const PackEntry& entry, const std::string& ext)
+    {
+        const std::string name = AsciiUpper(ext) + kPathSep + FBaseName + "_" + HexNumber(slot, kDigits) + "." + ext;
+        std::string path = OutputPathFor(FState, FPackPath, name);
+        // Slots of one extension share a folder: create it once per run of them.
+        if (std::string dir = DirectoryPart(path); dir != FLastDir) {
+            std::error_code ignored;
+            std::filesystem::create_directories(dir, ignored);
+            FLastDir = std::move(dir);
+        }
+        AtomicFile out(path);
+        if (entry.Offset() > FPackSize || entry.Length() > FPackSize - entry.Offset())
+            throw FileError::StreamRead();
+        CopyRange(FPack, entry.Offset(), entry.Length(), out);
+        // Naming costs as much as copying a small entry; for large ones the
+        // copy dominates and they are named here.
+        if (entry.Length() < kBackgroundCommitLimit)
+            FCommitter.Push(std::move(out));
+        else
+            out.Commit();
+        return path;
+    }
+
+    BackgroundCommitter& Committer() { return FCommitter; }
+
+private:
+    static inline const int kDigits = HexDigitsFor(kPackSlots);
+
+    const BatchState& FState;
+    const std::string& FPackPath;
+    const std::string FBaseName;
+    const int FPack;
+    const std::uint64_t FPackSize;
+    std::string FLastDir;
+    BackgroundCommitter FCommitter;
+};
+
 } // namespace
 
 PackEntry ReadPackEntry(const unsigned char* directory, int slot)
@@ -243,7 +290,6 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
         throw FileError::CannotOpen(p);
     const auto packSize = static_cast<std::uint64_t>(st.st_size);
 
-    const std::string baseName = PackBaseName(p);
     view.SetStatus("Processing " + FileNamePart(p) + "...");
     view.ProcessEvents();
 
@@ -258,7 +304,6 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
         got += static_cast<std::size_t>(n);
     }
 
-    const int digits = HexDigitsFor(kPackSlots);
     extensions.LoadFromFile(state.ExtListPath);
     int used = 0;
     for (int slot = 0; slot < kPackSlots; ++slot)
@@ -266,8 +311,8 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
     CheckExtensions(extensions, used, state.ExtListPath);
 
     int nextLine = 0;
-    std::string lastDir;
-    BackgroundCommitter committer;
+    SlotWriter writer(state, p, pack, packSize);
+    BackgroundCommitter& committer = writer.Committer();
     try {
         for (int slot = 0; slot < kPackSlots; ++slot) {
             committer.Check();
@@ -277,29 +322,8 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
             if (entry.SectorCount == 0) {
                 state.ResultLog.Add("NULL");
             } else {
-                std::string ext = extensions.Get(nextLine++);
-                if (ext.empty())
-                    ext = "raw";
-                const std::string name = AsciiUpper(ext) + kPathSep + baseName + "_" + HexNumber(slot, digits) + "." + ext;
-                // Slots of one extension share a folder: create it once per run of them.
-                const std::string path = OutputPathFor(state, p, name);
-                if (std::string dir = DirectoryPart(path); dir != lastDir) {
-                    std::error_code ignored;
-                    std::filesystem::create_directories(dir, ignored);
-                    lastDir = std::move(dir);
-                }
-                AtomicFile out(path);
-                if (entry.Offset() > packSize || entry.Length() > packSize - entry.Offset())
-                    throw FileError::StreamRead();
-                CopyRange(pack, entry.Offset(), entry.Length(), out);
-                // Naming costs as much as copying a small entry, so small files
-                // are named in the background; large ones are named here, where
-                // the copy dominates anyway.
-                if (entry.Length() < kBackgroundCommitLimit)
-                    committer.Push(std::move(out));
-                else
-                    out.Commit();
-                state.ResultLog.Add(path);
+                const std::string& ext = extensions.Get(nextLine++);
+                state.ResultLog.Add(writer.Write(slot, entry, ext.empty() ? "raw" : ext));
                 state.ExtractedBytes += static_cast<std::int64_t>(entry.Length());
                 ++state.ExtractedFiles;
             }

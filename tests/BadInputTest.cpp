@@ -12,7 +12,7 @@
 // source that is read-only or a folder (ReplayTest); TGA files cut in their
 // header or rows and sizes up to 65535 x 65535 (TTargaTest).
 
-#include "Batch.h"
+#include "BatchScene.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "PackBuilder.h"
@@ -44,38 +44,7 @@ using test::WriteFile;
 
 namespace fs = std::filesystem;
 
-// A batch in a scratch folder: packs and lists beside the output folder "out",
-// the working directory put back afterwards.
-struct Scene {
-    Scene() : SavedDir(CurrentDirectory()), TheBatch(State, View)
-    {
-        SetCurrentDirectory(Dir.Path());
-        State.ExtListPath = Dir.File("extlist.txt");
-        WriteFile(State.ExtListPath, "tim\nraw\n");
-        State.ProcessingMode = kModeExtract;
-        View.PickedDir = Dir.File("out");
-        fs::create_directories(*View.PickedDir);
-    }
-    ~Scene() { SetCurrentDirectory(SavedDir); }
-
-    std::string AddInput(const std::string& name, const std::string& bytes)
-    {
-        WriteFile(Dir.File(name), bytes);
-        View.Inputs.push_back(Dir.File(name));
-        return Dir.File(name);
-    }
-    std::string AddPack(const std::string& name)
-    {
-        return AddInput(name, PackBuilder().Entry(0, 1).Entry(7, 1).Bytes());
-    }
-    std::string Out(const std::string& name) const { return *View.PickedDir + "/" + name; }
-
-    std::string SavedDir;
-    TempDir Dir;
-    BatchState State;
-    RecordingView View;
-    Batch TheBatch;
-};
+using Scene = test::BatchScene;
 
 struct Row {
     const char* Name;

@@ -1,4 +1,4 @@
-#include "Batch.h"
+#include "BatchScene.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "PackBuilder.h"
@@ -13,38 +13,9 @@ namespace {
 using test::PackBuilder;
 using test::ReadFile;
 using test::RecordingView;
-using test::TempDir;
 using test::WriteFile;
 
-// Runs a batch in a scratch folder and puts the working directory back.
-class BatchTest : public ::testing::Test {
-protected:
-    BatchTest() : SavedDir(CurrentDirectory()), TheBatch(State, View)
-    {
-        SetCurrentDirectory(Dir.Path());
-        State.ExtListPath = Dir.File("extlist.txt");
-        WriteFile(State.ExtListPath, "tim\nraw\n");
-        State.ProcessingMode = kModeExtract;
-        View.PickedDir = Dir.File("out");
-        std::filesystem::create_directories(*View.PickedDir);
-    }
-    ~BatchTest() override { SetCurrentDirectory(SavedDir); }
-
-    std::string AddPack(const std::string& name, const PackBuilder& builder = PackBuilder().Entry(0, 1).Entry(7, 1))
-    {
-        WriteFile(Dir.File(name), builder.Bytes());
-        View.Inputs.push_back(Dir.File(name));
-        return Dir.File(name);
-    }
-
-    std::string Out(const std::string& name) const { return *View.PickedDir + "/" + name; }
-
-    std::string SavedDir;
-    TempDir Dir;
-    BatchState State;
-    RecordingView View;
-    Batch TheBatch;
-};
+class BatchTest : public ::testing::Test, protected test::BatchScene {};
 
 const std::pair<std::string, std::string> kComplete{"Operation complete!", "Process status:"};
 

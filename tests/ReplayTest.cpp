@@ -1,4 +1,4 @@
-#include "Batch.h"
+#include "BatchScene.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "PackBuilder.h"
@@ -22,7 +22,6 @@ namespace {
 using test::PackBuilder;
 using test::ReadFile;
 using test::RecordingView;
-using test::TempDir;
 using test::WriteFile;
 
 // What the replay handed to its pack handler, and what the handler saw.
@@ -36,24 +35,12 @@ struct PackCall {
     int Handle;
 };
 
-class ReplayTest : public ::testing::Test {
+class ReplayTest : public ::testing::Test, protected test::BatchScene {
 protected:
-    ReplayTest() : SavedDir(CurrentDirectory()), TheBatch(State, View)
+    ReplayTest()
     {
-        SetCurrentDirectory(Dir.Path());
-        State.ExtListPath = Dir.File("extlist.txt");
-        WriteFile(State.ExtListPath, "tim\nraw\n");
-        View.PickedDir = Dir.File("out");
-        std::filesystem::create_directories(*View.PickedDir);
         State.TargetDir = *View.PickedDir;
         TheBatch.PackHandler = Recorder;
-    }
-    ~ReplayTest() override { SetCurrentDirectory(SavedDir); }
-
-    std::string AddPack(const std::string& name)
-    {
-        WriteFile(Dir.File(name), PackBuilder().Entry(0, 1).Entry(7, 1).Bytes());
-        return Dir.File(name);
     }
 
     // Replays text as the file "r.log", as DispatchFile does.
@@ -100,17 +87,12 @@ protected:
         return index + ReturnOffset;
     };
 
-    std::string SavedDir;
-    TempDir Dir;
-    BatchState State;
-    RecordingView View;
-    Batch TheBatch;
 };
 
 TEST_F(ReplayTest, ResultLogOfAnExtractionHandsEveryPackOver)
 {
-    const std::string a = AddPack("a.bin");
-    const std::string b = AddPack("with blanks/p q.bin");
+    const std::string a = WritePack("a.bin");
+    const std::string b = WritePack("with blanks/p q.bin");
     View.Inputs = {a, b};
     State.ProcessingMode = kModeExtract;
     TheBatch.BProcessClick();
@@ -158,7 +140,7 @@ TEST_F(ReplayTest, ResultLogOfAnExtractionHandsEveryPackOver)
 
 TEST_F(ReplayTest, ReplayedPackKeepsItsBytes)
 {
-    const std::string pack = AddPack("a.bin");
+    const std::string pack = WritePack("a.bin");
     const std::string before = ReadFile(pack);
     const auto written = std::filesystem::last_write_time(pack);
     WriteFile(Dir.File("r.log"), "#Format: BIN\r\n#Source: " + pack + "\r\nNULL\r\n");
@@ -173,7 +155,7 @@ TEST_F(ReplayTest, ReplayedPackKeepsItsBytes)
 
 TEST_F(ReplayTest, PackHandlerDecidesWhereTheReplayGoesOn)
 {
-    const std::string pack = AddPack("a.bin");
+    const std::string pack = WritePack("a.bin");
     const std::string text = "#Format: BIN\n#Source: " + pack + "\n#Target one\n#Target two\n";
     WriteFile(Dir.File("r.log"), text);
     ReplayLog(State, View, Dir.File("r.log"));
@@ -188,7 +170,7 @@ TEST_F(ReplayTest, PackHandlerDecidesWhereTheReplayGoesOn)
 
 TEST_F(ReplayTest, FormatRecordsChooseTheMode)
 {
-    const std::string pack = AddPack("a.bin");
+    const std::string pack = WritePack("a.bin");
     WriteFile(Dir.File("#Source: x"), "");
     Replay("#Format: BIN\n#Source: " + pack + "\nNULL\n"
            "#Format: \n#Source: " + pack + "\n"
@@ -231,11 +213,11 @@ TEST_F(ReplayTest, OtherLinesArePassedOverAndRecordsShortened)
 
 TEST_F(ReplayTest, PathsAndWordsAreTakenWhole)
 {
-    const std::string blanks = AddPack("dir  with blanks/p q .bin");
+    const std::string blanks = WritePack("dir  with blanks/p q .bin");
     std::string longPath = Dir.Path();
     for (int i = 0; i < 3; ++i)
         longPath += "/" + std::string(100, 'd');
-    longPath = AddPack(longPath.substr(Dir.Path().size() + 1) + "/long.bin");
+    longPath = WritePack(longPath.substr(Dir.Path().size() + 1) + "/long.bin");
     ASSERT_GT(longPath.size(), 255u);
     const std::string longWord = "#Source:" + std::string(300, 'w');
 
@@ -289,7 +271,7 @@ TEST_F(ReplayTest, StopEndsTheReplayBetweenLines)
 
 TEST_F(ReplayTest, ProjectListEntriesAreReplayedAsLogs)
 {
-    const std::string pack = AddPack("a.bin");
+    const std::string pack = WritePack("a.bin");
     WriteFile(Dir.File("plain.lst"), pack + "\r\n" + Dir.File("b.bin") + "\r\n");
     WriteFile(Dir.File("records.lst"), "#Format: BIN\r\n#Source: " + pack + "\r\n");
     View.Inputs = {Dir.File("plain.lst"), Dir.File("records.lst")};
@@ -320,7 +302,7 @@ TEST_F(ReplayTest, SourceThatIsAFolderEndsTheBatch)
 
 TEST_F(ReplayTest, ReadOnlySourceEndsTheBatch)
 {
-    const std::string pack = AddPack("a.bin");
+    const std::string pack = WritePack("a.bin");
     ::chmod(pack.c_str(), 0444);
     if (::access(pack.c_str(), W_OK) == 0)
         GTEST_SKIP() << "read-only files stay writable for this user";

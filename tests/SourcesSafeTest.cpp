@@ -2,7 +2,7 @@
 // every replayed log, list and source keep their bytes and their modification
 // time through a batch, whether it completes, fails midway or is stopped.
 
-#include "Batch.h"
+#include "BatchScene.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "PackBuilder.h"
@@ -21,7 +21,6 @@ namespace {
 
 using test::PackBuilder;
 using test::RecordingView;
-using test::TempDir;
 using test::WriteFile;
 
 namespace fs = std::filesystem;
@@ -61,11 +60,10 @@ std::map<std::string, Fingerprint> Fingerprints(const std::string& dir)
 }
 
 // Sources in "src", output in "out", the extension list among the sources.
-class SourcesSafeTest : public ::testing::Test {
+class SourcesSafeTest : public ::testing::Test, protected test::BatchScene {
 protected:
-    SourcesSafeTest() : SavedDir(CurrentDirectory()), TheBatch(State, View)
+    SourcesSafeTest()
     {
-        SetCurrentDirectory(Dir.Path());
         State.ExtListPath = Src("extlist.txt");
         WriteFile(State.ExtListPath, "tim\nraw\nbin\n");
         WriteFile(Src("a.bin"), PackBuilder().Entry(0, 1).Entry(7, 2).Bytes());
@@ -73,10 +71,7 @@ protected:
         std::string cut = PackBuilder().Entry(0, 1).Entry(1, 3).Bytes();
         cut.resize(cut.size() - 1);
         WriteFile(Src("cut.bin"), cut);
-        View.PickedDir = Dir.File("out");
-        fs::create_directories(*View.PickedDir);
     }
-    ~SourcesSafeTest() override { SetCurrentDirectory(SavedDir); }
 
     std::string Src(const std::string& name) const { return Dir.File("src/" + name); }
 
@@ -97,12 +92,6 @@ protected:
                                                            << message << "\"";
         return message;
     }
-
-    std::string SavedDir;
-    TempDir Dir;
-    BatchState State;
-    RecordingView View;
-    Batch TheBatch;
 };
 
 TEST_F(SourcesSafeTest, ExtractionThatCompletes)

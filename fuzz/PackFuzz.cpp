@@ -27,12 +27,6 @@ constexpr std::uint8_t kRawPack = 1;
 constexpr std::uint8_t kScanned = 2;
 constexpr std::uint8_t kWideNumbers = 4;
 
-void PutLe32(std::string& bytes, std::size_t at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
-}
-
 std::string BuildPack(InputReader& in, std::uint8_t flags)
 {
     if (flags & kRawPack)
@@ -41,14 +35,16 @@ std::string BuildPack(InputReader& in, std::uint8_t flags)
     std::string pack(kPackDirectorySize + sectors * kPackSectorSize, '\0');
     for (std::size_t i = kPackDirectorySize; i < pack.size(); ++i)
         pack[i] = static_cast<char>(i * 31 >> 8);
+    PackDirectory directory;
     const int entries = in.Byte() % 64;
     for (int e = 0; e < entries; ++e) {
         const int slot = (in.Byte() | in.Byte() << 8) % kPackSlots;
         const std::uint32_t start = (flags & kWideNumbers) ? in.Le32() : in.Byte();
         const std::uint32_t count = (flags & kWideNumbers) ? in.Le32() : in.Byte();
-        PutLe32(pack, static_cast<std::size_t>(slot) * 8, start);
-        PutLe32(pack, static_cast<std::size_t>(slot) * 8 + 4, count);
+        directory.SetEntry(slot, {start, count});
     }
+    const PackDirectory::Bytes encoded = directory.Encode();
+    std::memcpy(pack.data(), encoded.data(), encoded.size());
     const std::string_view head = in.Take(pack.size() - kPackDirectorySize);
     std::memcpy(pack.data() + kPackDirectorySize, head.data(), head.size());
     return pack;

@@ -1,25 +1,12 @@
 #pragma once
 
 #include "BatchState.h"
+#include "PackDirectory.h"
 
 #include <cstdint>
 #include <string>
 
 namespace eit {
-
-// A data pack: a directory of 8192 slots of 8 bytes (little-endian start
-// sector and sector count), then the data area in 2048-byte sectors.
-inline constexpr int kPackSlots = 8192;
-inline constexpr std::uint64_t kPackDirectorySize = 65536;
-inline constexpr std::uint64_t kPackSectorSize = 2048;
-
-struct PackEntry {
-    std::uint32_t StartSector = 0;
-    std::uint32_t SectorCount = 0;   // 0 marks an empty slot
-
-    std::uint64_t Offset() const { return kPackDirectorySize + std::uint64_t{StartSector} * kPackSectorSize; }
-    std::uint64_t Length() const { return std::uint64_t{SectorCount} * kPackSectorSize; }
-};
 
 // Decodes slot `slot` of a 65,536-byte directory buffer.
 PackEntry ReadPackEntry(const unsigned char* directory, int slot);

@@ -1,13 +1,31 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing the tool needs (Debian 12).
+# Installs the Debian 12 packages the tool needs and that are missing.
+#   install-deps.sh          what building and running the program needs
+#   install-deps.sh --test   also what the tests, fuzzing and screenshots need
+# When everything is there already, nothing is installed and no root is needed.
 set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-tools-dev qt6-image-formats-plugins libqt6svg6 libgl-dev
+)
+if [ "${1:-}" = "--test" ]; then
+    packages+=(libgtest-dev libgmock-dev clang libclang-rt-14-dev imagemagick xvfb xauth dpkg-dev file)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
 SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "install-deps.sh: missing packages (${missing[*]}); run as root or install sudo" >&2; exit 1; }
+    SUDO="sudo"
+fi
+echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends \
-    g++ cmake ninja-build pkg-config \
-    qt6-base-dev qt6-tools-dev qt6-image-formats-plugins libqt6svg6 libgl-dev \
-    libgtest-dev libgmock-dev \
-    clang libclang-rt-14-dev \
-    imagemagick >/dev/null
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -3,8 +3,8 @@
 # UndefinedBehaviorSanitizer in build-test/ and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEIT_SANITIZE=ON -DEIT_BUILD_BENCH=OFF >/dev/null
+bash scripts/install-deps.sh --test
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEIT_SANITIZE=ON -DEIT_BUILD_BENCH=OFF -DEIT_WERROR="${EIT_WERROR:-OFF}" >/dev/null
 cmake --build build-test --parallel 2
 cd build-test
 

@@ -1,14 +1,10 @@
 #include "PackBuilder.h"
 
+#include "PackDirectory.h"
+
 namespace eit::test {
 
 namespace {
-
-void PutLe32(std::string& bytes, std::size_t at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
-}
 
 std::string Pattern(int slot, std::uint32_t sectors)
 {
@@ -35,10 +31,13 @@ PackBuilder& PackBuilder::RawSlot(int slot, std::uint32_t startSector, std::uint
 
 std::string PackBuilder::Bytes() const
 {
-    std::string bytes(65536 + std::size_t{FNextSector} * 2048, '\0');
+    std::string bytes(kPackDirectorySize + std::size_t{FNextSector} * kPackSectorSize, '\0');
+    PackDirectory directory;
+    for (const auto& [slot, s] : FSlots)
+        directory.SetEntry(slot, {s.Start, s.Count});
+    const PackDirectory::Bytes encoded = directory.Encode();
+    bytes.replace(0, encoded.size(), reinterpret_cast<const char*>(encoded.data()), encoded.size());
     for (const auto& [slot, s] : FSlots) {
-        PutLe32(bytes, static_cast<std::size_t>(slot) * 8, s.Start);
-        PutLe32(bytes, static_cast<std::size_t>(slot) * 8 + 4, s.Count);
         if (s.HasData)
             bytes.replace(65536 + std::size_t{s.Start} * 2048, std::size_t{s.Count} * 2048, Pattern(slot, s.Count));
     }

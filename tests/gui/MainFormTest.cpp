@@ -168,8 +168,9 @@ TEST_F(MainFormTest, WindowStartsAsItsFormDescribes)
         EXPECT_EQ(order[i]->x(), 1 + 23 * static_cast<int>(i));
         const QIcon icon = order[i]->icon();
         EXPECT_FALSE(icon.pixmap(16, 16, QIcon::Normal).isNull()) << i;
-        if (order[i] != ui.BExit)
+        if (order[i] != ui.BExit) {
             EXPECT_NE(icon.pixmap(16, 16, QIcon::Disabled).toImage(), icon.pixmap(16, 16, QIcon::Normal).toImage()) << i;
+        }
     }
     EXPECT_TRUE(ui.BAddLog->isEnabled());
     EXPECT_TRUE(ui.ProcessDir->isEnabled());

@@ -180,9 +180,15 @@ void TTarga::SetDepth(quint16 value)
     std::unique_ptr<QImage> store = NewStore(header);
     if (FResetImage && FBitmap && !FBitmap->isNull() && !store->isNull()) {
         // Source mode copies alpha as it stands instead of blending it away.
+        // A store without alpha would still get the colours premultiplied
+        // (a transparent pixel turns black), so it is drawn from an opaque
+        // copy that keeps every colour as it is.
+        const QImage source = store->hasAlphaChannel() || !FBitmap->hasAlphaChannel()
+            ? *FBitmap
+            : FBitmap->convertToFormat(QImage::Format_RGB32);
         QPainter painter(store.get());
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(0, 0, *FBitmap);
+        painter.drawImage(0, 0, source);
     }
     FHeader = header;
     FBitmap = std::move(store);

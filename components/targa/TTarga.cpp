@@ -14,6 +14,11 @@
 #include <stdexcept>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr std::size_t kWidthOffset = 12;
@@ -96,21 +101,108 @@ void ReversePixels(uchar* row, std::size_t rowBytes, std::size_t pixelBytes)
         std::swap_ranges(row + left * pixelBytes, row + (left + 1) * pixelBytes, row + (right - 1) * pixelBytes);
 }
 
-// A blank picture; a width or height of 0 gives a null QImage, which stands
-// for an empty store.
-QImage BlankImage(int width, int height, QImage::Format format)
+// Asks for large pages under a large picture that nothing has touched yet.
+// A fresh 4 KiB page costs a fault each, and on virtual machines a trip to
+// the host as well: a 64 MiB store then spent most of a load faulting its
+// memory in. Only a hint; where the system has none, nothing changes.
+void AdviseLargePages([[maybe_unused]] QImage& image)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr qsizetype kWorthwhile = qsizetype{4} << 20;
+    if (image.sizeInBytes() < kWorthwhile)
+        return;
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(image.bits());
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t last = (start + static_cast<std::uintptr_t>(image.sizeInBytes())) / page * page;
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
+
+// A picture whose pixels are left as allocated; a width or height of 0 gives
+// a null QImage, which stands for an empty store.
+QImage UnfilledImage(int width, int height, QImage::Format format)
 {
     QImage image(width, height, format);
     if (width > 0 && height > 0 && image.isNull())
         throw std::bad_alloc();
+    AdviseLargePages(image);
+    return image;
+}
+
+QImage BlankImage(int width, int height, QImage::Format format)
+{
+    QImage image = UnfilledImage(width, height, format);
     image.fill(0);
     return image;
 }
 
+QImage StoreImage(const TTarga::HeaderBytes& header)
+{
+    return UnfilledImage(Read16(header, kWidthOffset), Read16(header, kHeightOffset),
+                         FormatForDepth(header[kDepthOffset]));
+}
+
 std::unique_ptr<QImage> NewStore(const TTarga::HeaderBytes& header)
 {
-    return std::make_unique<QImage>(BlankImage(Read16(header, kWidthOffset), Read16(header, kHeightOffset),
-                                               FormatForDepth(header[kDepthOffset])));
+    auto store = std::make_unique<QImage>(StoreImage(header));
+    store->fill(0);
+    return store;
+}
+
+// Rows written per write call when they have to be gathered first.
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+
+// Spreads the file rows that start at `area` (`got` bytes of them) over the
+// store rows, from the last row to the first: when `area` is the store's own
+// memory, a row then moves only onto ground its earlier rows no longer need.
+// Bytes the file lacks and each row's padding become blank; with
+// `reverse`, every complete row is mirrored.
+void PlaceRows(QImage& store, const uchar* area, std::size_t got, const RowLayout& layout, bool reverse)
+{
+    const std::size_t rowBytes = static_cast<std::size_t>(store.bytesPerLine());
+    uchar* bits = store.bits();
+    for (std::size_t k = static_cast<std::size_t>(store.height()); k-- > 0;) {
+        const std::size_t start = k * layout.fileBytes;
+        const std::size_t present = got > start ? std::min(got - start, layout.storeBytes) : 0;
+        uchar* row = bits + k * rowBytes;
+        if (present > 0 && row != area + start)
+            std::memmove(row, area + start, present);
+        std::memset(row + present, 0, rowBytes - present);
+        if (reverse && present == layout.storeBytes)
+            ReversePixels(row, present, layout.pixelBytes);
+    }
+}
+
+// Turns the store upside down.
+void FlipRows(QImage& store)
+{
+    const std::size_t rowBytes = static_cast<std::size_t>(store.bytesPerLine());
+    for (int top = 0, bottom = store.height() - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(store.scanLine(top), store.scanLine(top) + rowBytes, store.scanLine(bottom));
+}
+
+// Writes the store's rows in file layout: straight from the store when its
+// rows are the file's rows, else gathered into blocks of whole rows.
+void WriteRows(eit::AtomicFile& file, const QImage& store, const RowLayout& layout)
+{
+    const std::size_t height = static_cast<std::size_t>(store.height());
+    if (height == 0 || layout.fileBytes == 0)
+        return;
+    if (layout.storeBytes == layout.fileBytes && static_cast<std::size_t>(store.bytesPerLine()) == layout.fileBytes) {
+        file.Write(store.constBits(), height * layout.fileBytes);
+        return;
+    }
+    const std::size_t rowsPerBlock = std::clamp<std::size_t>(kBlockBytes / layout.fileBytes, 1, height);
+    // Zero-filled once: the part of a file row that the store lacks stays 0.
+    std::vector<uchar> block(rowsPerBlock * layout.fileBytes, 0);
+    for (std::size_t first = 0; first < height; first += rowsPerBlock) {
+        const std::size_t rows = std::min(rowsPerBlock, height - first);
+        for (std::size_t i = 0; i < rows; ++i)
+            std::memcpy(block.data() + i * layout.fileBytes, store.constScanLine(static_cast<int>(first + i)),
+                        layout.storeBytes);
+        file.Write(block.data(), rows * layout.fileBytes);
+    }
 }
 
 struct FileCloser {
@@ -180,9 +272,15 @@ void TTarga::SetDepth(quint16 value)
     std::unique_ptr<QImage> store = NewStore(header);
     if (FResetImage && FBitmap && !FBitmap->isNull() && !store->isNull()) {
         // Source mode copies alpha as it stands instead of blending it away.
+        // A store without alpha would still get the colours premultiplied
+        // (a transparent pixel turns black), so it is drawn from an opaque
+        // copy that keeps every colour as it is.
+        const QImage source = store->hasAlphaChannel() || !FBitmap->hasAlphaChannel()
+            ? *FBitmap
+            : FBitmap->convertToFormat(QImage::Format_RGB32);
         QPainter painter(store.get());
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(0, 0, *FBitmap);
+        painter.drawImage(0, 0, source);
     }
     FHeader = header;
     FBitmap = std::move(store);
@@ -236,27 +334,31 @@ void TTarga::LoadFromFile(const std::string& fileName)
     if (PictureBytes(header) > kMaxPictureBytes)
         throw eit::FileError("Picture too large in file " + fileName);
 
-    std::unique_ptr<QImage> store = NewStore(header);
+    auto store = std::make_unique<QImage>(StoreImage(header));
     const RowLayout layout = LayoutFor(header);
+    // One read for the whole pixel area, into the store's own memory when it
+    // has room for the file's rows (every depth but those over 32 bits).
+    const std::size_t fileArea = layout.fileBytes * static_cast<std::size_t>(store->height());
+    std::vector<uchar> spill;
+    uchar* area = nullptr;
+    if (fileArea > 0) {
+        if (fileArea <= static_cast<std::size_t>(store->sizeInBytes())) {
+            area = store->bits();
+        } else {
+            spill.resize(fileArea);
+            area = spill.data();
+        }
+    }
+    const std::size_t got = area ? std::fread(area, 1, fileArea, file.get()) : 0;
+    if (got < fileArea && std::ferror(file.get()))
+        throw eit::FileError::StreamRead();
     // Files that declare a top or right origin are turned into the bottom-left
     // order that every save declares; otherwise saving them again would turn
     // the picture over.
-    const bool topFirst = (header[kDescriptorOffset] & kTopOrigin) != 0;
     const bool rightFirst = (header[kDescriptorOffset] & kRightOrigin) != 0 && layout.pixelBytes != 0;
-    const int height = store->height();
-    for (int k = 0; k < height; ++k) {
-        uchar* row = store->scanLine(topFirst ? height - 1 - k : k);
-        if (std::fread(row, 1, layout.storeBytes, file.get()) < layout.storeBytes) {
-            if (std::ferror(file.get()))
-                throw eit::FileError::StreamRead();
-            break; // the rest of the picture stays blank
-        }
-        if (rightFirst)
-            ReversePixels(row, layout.storeBytes, layout.pixelBytes);
-        if (layout.fileBytes > layout.storeBytes
-            && std::fseek(file.get(), static_cast<long>(layout.fileBytes - layout.storeBytes), SEEK_CUR) != 0)
-            break;
-    }
+    PlaceRows(*store, area, got, layout, rightFirst);
+    if ((header[kDescriptorOffset] & kTopOrigin) != 0)
+        FlipRows(*store);
     FHeader = header;
     FBitmap = std::move(store);
 }
@@ -269,13 +371,7 @@ void TTarga::SaveToFile(const std::string& fileName)
 
     eit::AtomicFile file(fileName);
     file.Write(FHeader.data(), FHeader.size());
-    const RowLayout layout = LayoutFor(FHeader);
-    const std::vector<char> padding(layout.fileBytes - layout.storeBytes, 0);
-    for (int k = 0; k < FBitmap->height(); ++k) {
-        file.Write(FBitmap->constScanLine(k), layout.storeBytes);
-        if (!padding.empty())
-            file.Write(padding.data(), padding.size());
-    }
+    WriteRows(file, *FBitmap, LayoutFor(FHeader));
     file.Write(FFooter.data(), FFooter.size());
     file.Commit();
 }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -207,6 +208,32 @@ TEST(TTarga, ResetImageDecidesWhetherTheNewDepthKeepsThePicture)
     }
 }
 
+TEST(TTarga, ResetImageKeepsTheColourOfTransparentPixels)
+{
+    // Red 10, green 20, blue 30 with alpha 0, and red 200, green 100, blue 50
+    // with alpha 128: a store without alpha takes the colours as they are,
+    // not blended with black, at the precision of its depth.
+    const struct {
+        int depth;
+        std::string pixels;
+    } cases[] = {
+        {32, std::string("\x1e\x14\x0a\x00\x32\x64\xc8\x80", 8)},
+        {24, std::string("\x1e\x14\x0a\x32\x64\xc8", 6)},
+        {16, std::string("\xa3\x08\x26\xcb", 4)},
+        {15, std::string("\x43\x04\x86\x65", 4)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.depth);
+        TTarga targa;
+        MakeStore(targa, 32, 2, 1);
+        const uchar pixels[8] = {30, 20, 10, 0, 50, 100, 200, 128};
+        std::copy(pixels, pixels + 8, targa.Canvas()->scanLine(0));
+        targa.SetResetImage(true);
+        targa.SetDepth(static_cast<quint16>(c.depth));
+        EXPECT_EQ(StoreRow(targa, 0, static_cast<int>(c.pixels.size())), c.pixels);
+    }
+}
+
 TEST(TTarga, ImageIdFieldIsTakenAsPixelData)
 {
     TempDir dir;
@@ -238,6 +265,51 @@ TEST(TTarga, ShortFileKeepsOldHeaderBytesAndBlankPixels)
     EXPECT_EQ(StoreRow(targa, 0, 6), "abcdef");
     EXPECT_EQ(StoreRow(targa, 1, 6), std::string("gh") + std::string(4, '\0'));
     EXPECT_EQ(StoreRow(targa, 2, 6), std::string(6, '\0'));
+}
+
+TEST(TTarga, PictureOfManyBlocksKeepsItsRowsInEveryOrderAndLength)
+{
+    // 24-bit rows of 4,095 bytes in store rows of 4,096; 2.4 MB of pixels.
+    constexpr int kWidth = 1365;
+    constexpr int kHeight = 600;
+    constexpr std::size_t kRowBytes = 3 * kWidth;
+    TempDir dir;
+    TTarga targa;
+    MakeStore(targa, 24, kWidth, kHeight);
+    // Random rows: a pattern that repeats after some rows could hide a block
+    // written twice.
+    std::mt19937 random(11);
+    std::string rows(kHeight * kRowBytes, '\0');
+    std::generate(rows.begin(), rows.end(), [&] { return static_cast<char>(random()); });
+    for (int k = 0; k < kHeight; ++k)
+        std::copy_n(rows.data() + k * kRowBytes, kRowBytes, targa.Canvas()->scanLine(k));
+    targa.SaveToFile(dir.File("big.tga"));
+    ASSERT_TRUE(ReadFile(dir.File("big.tga")) == HeaderBytes(kWidth, kHeight, 24, 8) + rows + kFooter);
+
+    const std::size_t cut = 400 * kRowBytes + 7; // inside the third pixel of row 400
+    const struct {
+        int descriptor;
+        std::size_t pixelBytes;
+    } cases[] = {{0, rows.size()}, {0x20, rows.size()}, {0x30, rows.size()}, {0, cut}, {0x20, cut}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "descriptor " << c.descriptor << ", " << c.pixelBytes << " bytes");
+        WriteFile(dir.File("in.tga"), HeaderBytes(kWidth, kHeight, 24, c.descriptor) + rows.substr(0, c.pixelBytes));
+        TTarga loaded;
+        loaded.LoadFromFile(dir.File("in.tga"));
+        std::string expected;
+        for (int s = 0; s < kHeight; ++s) {
+            const std::size_t k = (c.descriptor & 0x20) ? kHeight - 1 - s : s;
+            std::string row = rows.substr(k * kRowBytes, std::min(kRowBytes, c.pixelBytes - std::min(c.pixelBytes, k * kRowBytes)));
+            if ((c.descriptor & 0x10) && row.size() == kRowBytes)
+                for (std::size_t l = 0, r = kRowBytes - 3; l < r; l += 3, r -= 3)
+                    std::swap_ranges(row.begin() + l, row.begin() + l + 3, row.begin() + r);
+            expected += row + std::string(kRowBytes - row.size(), '\0');
+        }
+        std::string actual;
+        for (int s = 0; s < kHeight; ++s)
+            actual += StoreRow(loaded, s, kRowBytes);
+        EXPECT_TRUE(actual == expected);
+    }
 }
 
 TEST(TTarga, FilesWithTopOrRightOriginLoadTheRightWayRound)

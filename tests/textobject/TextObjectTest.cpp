@@ -2,12 +2,14 @@
 #include "TextObject.h"
 
 #include "Palette.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QMetaProperty>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -84,6 +86,30 @@ TEST(TextObject, AnUnknownStyleDoesNothing)
     EXPECT_EQ(text.GetSize(), 0);
     EXPECT_TRUE(text.Lines().Empty());
     EXPECT_EQ(text.Position(), 0);
+}
+
+TEST(TextObject, SizeTotalsSaturateInsteadOfWrappingAround)
+{
+    // Each text takes INT32_MAX bytes once aligned, so two of them overflow 32 bits.
+    for (const auto style : {TTextObject::IniStyle, TTextObject::BlanshStyle}) {
+        SCOPED_TRACE(style);
+        eit::test::TempDir dir;
+        TTextObject text;
+        text.TextStyle = style;
+        text.FileName = dir.File("texts.txt");
+        ASSERT_EQ(text.New(TTextObject::omWrite), 0);
+        text.Write("a");
+        text.Write("b");
+        ASSERT_EQ(text.New(TTextObject::omRead), 0);
+        if (style == TTextObject::BlanshStyle) {
+            text.Write("a");
+            text.Write("b");
+        }
+        text.TextAlign = INT32_MAX;
+        EXPECT_EQ(text.GetSize(), INT32_MAX);
+        text.TextAlign = 1;
+        EXPECT_EQ(text.GetSize(), 2);
+    }
 }
 
 } // namespace

@@ -66,7 +66,11 @@ bool LookUp(const std::string& path, TTextObject::TSearchRec& found)
 std::string BlockRecord(std::uint32_t number, std::string_view text)
 {
     text = text.substr(0, text.find('\0'));
-    std::string record = "[" + eit::IniBlockName(number) + "]\r\n";
+    // Appended piece by piece: "[" + a temporary trips a false -Wrestrict
+    // warning of GCC 12 in optimised builds.
+    std::string record = "[";
+    record += eit::IniBlockName(number);
+    record += "]\r\n";
     record.reserve(record.size() + text.size() + text.size() / 16 + 2);
     for (const char c : text) {
         if (c == '\n')

@@ -45,7 +45,8 @@ std::string MakeOutputPath(const BatchState& state, const std::string& p, const 
 // Extracts every non-empty slot of pack p to its own file and appends one
 // ResultLog line per slot (the output path, or "NULL"). Moves the Progress
 // bar and pumps events at most once per percent. Observes StopFlag between
-// slots. Throws FileError: "Cannot open file %s" (pack or extension list),
+// slots. Throws FileError: "Cannot open file %s" (pack or extension list
+// missing, unreadable or no regular file),
 // "Data pack %s is shorter than its directory", an invalid extension line,
 // "List index out of bounds (%d)" (extension list too short),
 // "Cannot create file %s", "Stream read error" (an entry past the pack's end).

@@ -126,6 +126,14 @@ FileKind KindOf(const std::string& path)
     return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Special;
 }
 
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    struct stat x, y;
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
     ReadOnlyFile file(path);

@@ -58,6 +58,11 @@ private:
 enum class FileKind { Missing, Regular, Directory, Special };
 FileKind KindOf(const std::string& path);
 
+// Whether a and b name the same file: equal texts, or the same file reached
+// by different paths (links, "." steps). Paths that cannot be looked at are
+// the same only as equal texts.
+bool SameFile(const std::string& a, const std::string& b);
+
 // The whole content of a regular file. Throws FileError "Cannot open file %s".
 std::string ReadWholeFile(const std::string& path);
 // The content of a regular file up to, not including, its first zero byte.

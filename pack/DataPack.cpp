@@ -20,6 +20,12 @@
 
 namespace eit {
 
+std::string PackBaseName(const std::string& p)
+{
+    const std::string name = FileNamePart(p);
+    return name.substr(0, name.find('.'));
+}
+
 namespace {
 
 std::uint32_t ReadLe32(const unsigned char* p)
@@ -32,14 +38,6 @@ std::string HexNumber(int value, int digits)
     char text[16];
     std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
     return text;
-}
-
-// The pack's base name: its file name up to the first "."; the whole name
-// when it has none.
-std::string PackBaseName(const std::string& p)
-{
-    const std::string name = FileNamePart(p);
-    return name.substr(0, name.find('.'));
 }
 
 bool HasParentStep(std::string_view relative)

@@ -28,6 +28,10 @@ PackEntry ReadPackEntry(const unsigned char* directory, int slot);
 // chosen so that the largest digit group covers count (256 slots need 4).
 int HexDigitsFor(std::uint32_t count);
 
+// The pack's base name: its file name up to the first "."; the whole name
+// when it has none. Every output file of pack p is named after it.
+std::string PackBaseName(const std::string& p);
+
 // "" when ext can name both a folder and a file extension below the output
 // directory; otherwise why not ("contains '/'", "is a reserved name", ...).
 std::string ExtensionProblem(const std::string& ext);

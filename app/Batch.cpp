@@ -1,7 +1,10 @@
 #include "Batch.h"
 
 #include "DataPack.h"
+#include "FileError.h"
 #include "FileUtil.h"
+
+#include <map>
 
 namespace eit {
 
@@ -17,6 +20,14 @@ public:
 private:
     bool& FFlag;
 };
+
+std::string WithBreaksEscaped(std::string_view name)
+{
+    std::string shown;
+    for (const char c : name)
+        shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    return shown;
+}
 
 } // namespace
 
@@ -42,6 +53,7 @@ void Batch::BProcessClick()
     if (FView.PickDirectory(dir)) {
         FState.TargetDir = dir;
         SetCurrentDirectory(dir); // a failure is harmless: TargetDir is used as it is
+        CheckInputs();
         FState.ExtractedBytes = 0;
         FState.ExtractedFiles = 0;
         FView.SetTotal(0);
@@ -59,6 +71,30 @@ void Batch::BProcessClick()
     if (FState.ResultLog.Count() > 0 && mode != kModeReplayLogs && mode != kModeReplayList)
         FState.ResultLog.SaveToFile(JoinPath(FState.TargetDir, "result.log"));
     FView.ShowMessage("Operation complete!", "Process status:");
+}
+
+void Batch::CheckInputs() const
+{
+    const int count = FView.InputCount();
+    for (int i = 0; i < count; ++i) {
+        // result.log holds one record per line: a break in a name would add
+        // records of its own, which a later replay would honour.
+        const std::string entry = FView.InputEntry(i);
+        if (entry.find_first_of("\r\n") != std::string::npos)
+            throw FileError("Cannot process file name with a line break: " + WithBreaksEscaped(entry));
+    }
+    if (FState.ProcessingMode != kModeExtract)
+        return;
+    // Output files are named after the pack's base name in a folder chosen
+    // by OutputPathFor, so packs agreeing in both write the same files.
+    std::map<std::string, std::string> packOf;
+    for (int i = 0; i < count; ++i) {
+        const std::string entry = FView.InputEntry(i);
+        const auto [first, isNew] = packOf.emplace(OutputPathFor(FState, entry, PackBaseName(entry)), entry);
+        if (!isNew && !SameFile(first->second, entry))
+            throw FileError("Packs " + first->second + " and " + entry + " would write the same files below "
+                            + FState.TargetDir + "; extract them separately or scan their folder");
+    }
 }
 
 void Batch::RunFiles()

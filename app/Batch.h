@@ -23,6 +23,12 @@ public:
     // FileHandler, saves "result.log" (extraction only) and shows
     // "Operation complete!". A FileError from a handler or from saving the
     // log ends the batch where it stands and propagates to the caller.
+    // Before the first file, a list the batch cannot run safely is refused
+    // with a FileError and nothing written: a name holding CR or LF
+    // ("Cannot process file name with a line break: %s", the breaks shown
+    // as \r and \n), and in mode 1 two different packs that would write
+    // the same output files ("Packs %s and %s would write the same files
+    // below %s; extract them separately or scan their folder").
     // Does nothing while a batch is already running (a click that reaches
     // us through the running batch's event pump).
     void BProcessClick();
@@ -40,6 +46,7 @@ public:
     ReplayPackFn PackHandler = ReplayPack;
 
 private:
+    void CheckInputs() const;
     void RunFiles();
 
     BatchState& FState;

@@ -6,6 +6,7 @@
 #include "FileError.h"
 #include "FileUtil.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -45,24 +46,49 @@ const char* const kUsage =
     "  --extlist FILE   extension list (default: %s)\n"
     "  --help           show this text\n"
     "\n"
-    "Ctrl-C stops after the current file entry or replayed line; in mode bin\n"
-    "result.log then lists what was done. A failure prints its message and\n"
-    "exits with status 1.\n";
+    "Ctrl-C, SIGTERM or SIGHUP stops after the current file entry or replayed\n"
+    "line; in mode bin result.log then lists what was done. A second Ctrl-C\n"
+    "ends the program at once.\n"
+    "\n"
+    "Exit status: 0 when every file was done; 1 after a failure, whose message\n"
+    "is printed; 2 for a usage error; 128 + the signal's number after a stop\n"
+    "(130 for Ctrl-C, 143 for SIGTERM, 129 for SIGHUP).\n";
 
 std::atomic<int>* gStopFlag = nullptr;
+volatile std::sig_atomic_t gStopSignal = 0;
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnStopSignal(int signal)
 {
+    gStopSignal = signal;
     if (gStopFlag)
         gStopFlag->store(1);
+}
+
+// Ctrl-C, SIGTERM and SIGHUP ask the batch to stop. A signal the driver was
+// started with ignored (nohup, a background job) stays ignored.
+void CatchStopSignals(std::atomic<int>& stopFlag)
+{
+    gStopFlag = &stopFlag;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        action.sa_flags = SA_RESETHAND; // a second one ends the program at once
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 // The window's controls as a console: results and messages on stdout, a
 // progress line on stderr when it is a terminal.
 class ConsoleView final : public eit::BatchView {
 public:
-    ConsoleView(std::vector<std::string> inputs, std::string output)
-        : FInputs(std::move(inputs)), FOutput(std::move(output)), FTerminal(::isatty(STDERR_FILENO) != 0)
+    ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag)
+        : FInputs(std::move(inputs))
+        , FOutput(std::move(output))
+        , FStopFlag(stopFlag)
+        , FTerminal(::isatty(STDERR_FILENO) != 0)
     {
     }
 
@@ -87,10 +113,12 @@ public:
     void SetSaveLogEnabled(bool) override {}
 
     bool PickDirectory(std::string& dir) override { dir = FOutput; return true; }
+    // A stopped batch did not complete: main() says how it ended instead.
     void ShowMessage(const std::string& text, const std::string&) override
     {
         EndLine();
-        std::cout << text << std::endl;
+        if (FStopFlag.load() == 0)
+            std::cout << text << std::endl;
     }
     void ProcessEvents() override {}
 
@@ -114,6 +142,7 @@ private:
 
     std::vector<std::string> FInputs;
     std::string FOutput;
+    const std::atomic<int>& FStopFlag;
     bool FTerminal;
     bool FDrawn = false;
     int FFilter = 1;
@@ -122,6 +151,15 @@ private:
     int FProgress = 0;
     int FTotal = 0;
 };
+
+// path made full against the working directory; path itself when that
+// cannot be found.
+std::string Absolute(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.string();
+}
 
 int UsageError(const std::string& message)
 {
@@ -212,25 +250,25 @@ int main(int argc, char** argv)
         state.ScannedList = true;
     } else {
         for (auto& input : inputs)
-            input = std::filesystem::absolute(input, ec).string();
+            input = Absolute(input);
     }
-    state.ExtListPath = std::filesystem::absolute(state.ExtListPath, ec).string();
-    const std::string dir = std::filesystem::absolute(output, ec).lexically_normal().string();
+    state.ExtListPath = Absolute(state.ExtListPath);
+    const std::string dir = std::filesystem::path(Absolute(output)).lexically_normal().string();
+    // Every check of the output folder takes an error code: a name too
+    // long, a link loop or a folder we may not search is a refusal, not a
+    // crash.
     std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir)) {
+    if (!std::filesystem::is_directory(dir, ec)) {
         std::cerr << "Cannot create directory " << dir << '\n';
         return 1;
     }
     state.ProcessingMode = eit::FilterModeAt(scan ? scanType + 1 : filter);
 
-    ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir);
+    ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir,
+                     state.StopFlag);
     view.SetFilterIndex(filter);
     eit::Batch batch(state, view);
-    gStopFlag = &state.StopFlag;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND; // a second Ctrl-C ends the program at once
-    sigaction(SIGINT, &action, nullptr);
+    CatchStopSignals(state.StopFlag);
 
     try {
         batch.BProcessClick();
@@ -239,8 +277,12 @@ int main(int argc, char** argv)
         std::cerr << e.what() << '\n';
         return 1;
     }
-    if (state.StopFlag)
-        std::cerr << (state.ProcessingMode == eit::kModeExtract ? "Stopped: result.log lists what was done.\n"
-                                                                : "Stopped.\n");
-    return 0;
+    if (gStopSignal == 0)
+        return 0;
+    view.EndLine();
+    if (state.ProcessingMode == eit::kModeExtract)
+        std::cout << "Stopped after " << state.ExtractedFiles << " files; result.log lists what was done." << std::endl;
+    else
+        std::cout << "Stopped before the end of the replay; no file was changed." << std::endl;
+    return 128 + gStopSignal;
 }

@@ -75,10 +75,9 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
 
     // The whole value is the path: blanks inside it belong to it.
     const std::string& path = line;
-    if (!PathExists(path))
-        return i;
     SourceStream source;
-    source.Open(path);
+    if (!PathExists(path) || !source.Open(path))
+        return i;
     const std::string name = FileNamePart(path);
     view.SetStatus("Processing " + name + "...");
     if (state.ReplayMode == kModeExtract)

@@ -20,8 +20,8 @@ using ReplayPackFn = std::function<std::int32_t(BatchState& state, SourceStream&
 // line in memory to what follows its marker, keeps the last format in
 // state.ReplayMode, and opens every existing source for reading and writing
 // until the end of its line, handing packs to packHandler with
-// TargetDir/name and the index of the next line. Sources that do not exist
-// are passed over. Shows "Processing <name>..." for the file and for each
+// TargetDir/name and the index of the next line. Sources that do not exist,
+// and FIFOs, sockets and devices, are passed over. Shows "Processing <name>..." for the file and for each
 // source, moves Total to the share of lines reached and Progress by one per
 // line, and pumps events once per line. Stops before the next line once
 // StopFlag is set. Never writes to the replayed file or to a source.

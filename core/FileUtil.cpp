@@ -83,34 +83,81 @@ bool SetCurrentDirectory(const std::string& path)
     return ::chdir(path.c_str()) == 0;
 }
 
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
+{
+    // O_NONBLOCK keeps the open of a FIFO without a writer (or of a device)
+    // from waiting; such files are refused right after, by their type.
+    FHandle = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (FHandle < 0)
+        throw FileError::CannotOpen(path);
+    struct stat st;
+    const int flags = ::fcntl(FHandle, F_GETFL);
+    if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0
+        || ::fcntl(FHandle, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(FHandle);
+        throw FileError::CannotOpen(path);
+    }
+    FSize = static_cast<std::uint64_t>(st.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    ::close(FHandle);
+}
+
+std::size_t ReadOnlyFile::Read(void* data, std::size_t size)
+{
+    for (;;) {
+        const ssize_t n = ::read(FHandle, data, size);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            throw FileError::CannotOpen(FPath);
+    }
+}
+
+FileKind KindOf(const std::string& path)
+{
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return FileKind::Missing;
+    if (S_ISREG(st.st_mode))
+        return FileKind::Regular;
+    return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Special;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    struct stat x, y;
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw FileError::CannotOpen(path);
+    ReadOnlyFile file(path);
     std::string data;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        throw FileError::CannotOpen(path);
-    }
-    if (st.st_size > 0)
-        data.reserve(static_cast<std::size_t>(st.st_size));
+    data.reserve(static_cast<std::size_t>(file.Size()));
     char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            throw FileError::CannotOpen(path);
-        }
-        if (n == 0)
-            break;
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    while (const std::size_t n = file.Read(buffer, sizeof buffer))
+        data.append(buffer, n);
     return data;
+}
+
+std::string ReadTextUntilZero(const std::string& path)
+{
+    ReadOnlyFile file(path);
+    std::string text;
+    char buffer[1 << 16];
+    while (const std::size_t n = file.Read(buffer, sizeof buffer)) {
+        const std::string_view block(buffer, n);
+        const std::size_t zero = block.find('\0');
+        text.append(block.substr(0, zero));
+        if (zero != std::string_view::npos)
+            break;
+    }
+    return text;
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view data)

@@ -27,8 +27,48 @@ bool PathExists(const std::string& path);
 std::string CurrentDirectory();
 bool SetCurrentDirectory(const std::string& path);
 
-// The whole content of a file. Throws FileError "Cannot open file %s".
+// A file opened for reading that is known to be a regular file (or a link to
+// one). Opening never blocks, so a FIFO, socket or device named like a file
+// is refused instead of waiting for a writer that never comes.
+class ReadOnlyFile {
+public:
+    // Throws FileError "Cannot open file %s" when path cannot be opened or is
+    // not a regular file.
+    explicit ReadOnlyFile(const std::string& path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    int Handle() const { return FHandle; }
+    // The size when the file was opened.
+    std::uint64_t Size() const { return FSize; }
+    const std::string& Path() const { return FPath; }
+    // Reads up to size bytes from the current position; 0 at the end.
+    // Throws FileError "Cannot open file %s" on a read error.
+    std::size_t Read(void* data, std::size_t size);
+
+private:
+    std::string FPath;
+    int FHandle = -1;
+    std::uint64_t FSize = 0;
+};
+
+// What a path names, following links. Missing covers every path that cannot
+// be looked at (no such entry, a dangling link, no permission).
+enum class FileKind { Missing, Regular, Directory, Special };
+FileKind KindOf(const std::string& path);
+
+// Whether a and b name the same file: equal texts, or the same file reached
+// by different paths (links, "." steps). Paths that cannot be looked at are
+// the same only as equal texts.
+bool SameFile(const std::string& a, const std::string& b);
+
+// The whole content of a regular file. Throws FileError "Cannot open file %s".
 std::string ReadWholeFile(const std::string& path);
+// The content of a regular file up to, not including, its first zero byte.
+// Reading stops there: the rest of the file is never read. Throws FileError
+// "Cannot open file %s".
+std::string ReadTextUntilZero(const std::string& path);
 // Writes data to a temporary file beside path and renames it over path, so
 // path holds either its old content or all of data. Throws FileError
 // "Cannot create file %s" and leaves no temporary file behind.

@@ -69,7 +69,7 @@ std::string LineList::Text() const
 
 void LineList::LoadFromFile(const std::string& path)
 {
-    SetText(ReadWholeFile(path));
+    SetText(ReadTextUntilZero(path));
 }
 
 void LineList::SaveToFile(const std::string& path) const

@@ -37,7 +37,8 @@ public:
     // The lines joined, each followed by CR LF.
     std::string Text() const;
 
-    // Throws FileError "Cannot open file %s" when the file cannot be read.
+    // Reads the file no further than its first zero byte. Throws FileError
+    // "Cannot open file %s" when it cannot be read or is no regular file.
     void LoadFromFile(const std::string& path);
     // Replaces the file atomically: a reader sees the old file or the complete
     // new one, never a part. Throws FileError "Cannot create file %s".

@@ -20,6 +20,12 @@
 
 namespace eit {
 
+std::string PackBaseName(const std::string& p)
+{
+    const std::string name = FileNamePart(p);
+    return name.substr(0, name.find('.'));
+}
+
 namespace {
 
 std::uint32_t ReadLe32(const unsigned char* p)
@@ -32,14 +38,6 @@ std::string HexNumber(int value, int digits)
     char text[16];
     std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
     return text;
-}
-
-// The pack's base name: its file name up to the first "."; the whole name
-// when it has none.
-std::string PackBaseName(const std::string& p)
-{
-    const std::string name = FileNamePart(p);
-    return name.substr(0, name.find('.'));
 }
 
 bool HasParentStep(std::string_view relative)
@@ -55,17 +53,6 @@ bool HasParentStep(std::string_view relative)
     }
     return false;
 }
-
-class FileCloser {
-public:
-    explicit FileCloser(int fd) : FFd(fd) {}
-    ~FileCloser() { ::close(FFd); }
-    FileCloser(const FileCloser&) = delete;
-    FileCloser& operator=(const FileCloser&) = delete;
-
-private:
-    int FFd;
-};
 
 constexpr std::uint64_t kBackgroundCommitLimit = 32 * 1024;
 
@@ -281,14 +268,9 @@ std::string MakeOutputPath(const BatchState& state, const std::string& p, const 
 void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
 {
     LineList extensions;
-    const int pack = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (pack < 0)
-        throw FileError::CannotOpen(p);
-    FileCloser closer(pack);
-    struct stat st;
-    if (::fstat(pack, &st) != 0 || S_ISDIR(st.st_mode))
-        throw FileError::CannotOpen(p);
-    const auto packSize = static_cast<std::uint64_t>(st.st_size);
+    const ReadOnlyFile packFile(p);
+    const int pack = packFile.Handle();
+    const std::uint64_t packSize = packFile.Size();
 
     view.SetStatus("Processing " + FileNamePart(p) + "...");
     view.ProcessEvents();

@@ -15,6 +15,10 @@ PackEntry ReadPackEntry(const unsigned char* directory, int slot);
 // chosen so that the largest digit group covers count (256 slots need 4).
 int HexDigitsFor(std::uint32_t count);
 
+// The pack's base name: its file name up to the first "."; the whole name
+// when it has none. Every output file of pack p is named after it.
+std::string PackBaseName(const std::string& p);
+
 // "" when ext can name both a folder and a file extension below the output
 // directory; otherwise why not ("contains '/'", "is a reserved name", ...).
 std::string ExtensionProblem(const std::string& ext);
@@ -32,7 +36,8 @@ std::string MakeOutputPath(const BatchState& state, const std::string& p, const 
 // Extracts every non-empty slot of pack p to its own file and appends one
 // ResultLog line per slot (the output path, or "NULL"). Moves the Progress
 // bar and pumps events at most once per percent. Observes StopFlag between
-// slots. Throws FileError: "Cannot open file %s" (pack or extension list),
+// slots. Throws FileError: "Cannot open file %s" (pack or extension list
+// missing, unreadable or no regular file),
 // "Data pack %s is shorter than its directory", an invalid extension line,
 // "List index out of bounds (%d)" (extension list too short),
 // "Cannot create file %s", "Stream read error" (an entry past the pack's end).

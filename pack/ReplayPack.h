@@ -19,9 +19,11 @@ public:
     SourceStream& operator=(const SourceStream&) = delete;
 
     // Opens the existing file path for reading and writing, keeping its
-    // content. Throws FileError "Cannot open file %s" (read-only file, a
+    // content, and returns true. Returns false, with the stream closed, when
+    // path names a FIFO, socket or device: such a file is never opened for
+    // writing. Throws FileError "Cannot open file %s" (read-only file, a
     // directory, no such file); the stream then stays closed.
-    void Open(const std::string& path);
+    bool Open(const std::string& path);
     void Close() noexcept;
 
     bool IsOpen() const { return FHandle >= 0; }

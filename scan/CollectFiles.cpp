@@ -51,6 +51,22 @@ bool IsFolder(DIR* folder, const dirent* entry)
     return ::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Whether a matching entry goes into the list: regular files, folders (a
+// folder matching the mask is listed like a file) and links to either.
+// FIFOs, sockets and devices would hang or harm the batch that opens them,
+// and a dangling link names nothing.
+bool IsListable(DIR* folder, const dirent* entry)
+{
+#ifdef _DIRENT_HAVE_D_TYPE
+    if (entry->d_type == DT_REG || entry->d_type == DT_DIR)
+        return true;
+    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK)
+        return false;
+#endif
+    struct stat st;
+    return ::fstatat(::dirfd(folder), entry->d_name, &st, 0) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode));
+}
+
 void Collect(const std::string& dir, std::string_view mask, std::vector<std::string>& files)
 {
     std::vector<std::string> folders;
@@ -64,7 +80,7 @@ void Collect(const std::string& dir, std::string_view mask, std::vector<std::str
                 continue;
             if (name[0] != '.' && IsFolder(folder, entry))
                 folders.emplace_back(name);
-            if (MatchesMask(name, mask))
+            if (MatchesMask(name, mask) && IsListable(folder, entry))
                 matches.emplace_back(name);
         }
         ::closedir(folder);

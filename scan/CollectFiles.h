@@ -38,8 +38,9 @@ bool MatchesMask(std::string_view name, std::string_view mask);
 // Every path is dir exactly as given, the separator, the subfolder names
 // joined by the separator and the entry's name ("x/" gives "x//a.bin").
 // Folders whose names begin with "." and symbolic links to folders are not
-// entered; matching entries are listed whatever they are (hidden files,
-// folders, links). A folder that cannot be read contributes nothing, the
+// entered. Matching regular files and folders are listed, hidden ones and
+// links to them included; FIFOs, sockets, devices and dangling links are
+// not. A folder that cannot be read contributes nothing, the
 // rest of the tree is still collected. Never throws except std::bad_alloc.
 void CollectFiles(const std::string& dir, std::string_view mask, std::vector<std::string>& files);
 

@@ -72,6 +72,23 @@ void RunBatch(Scene& s)
     s.TheBatch.BProcessClick();
 }
 
+void RunBatchBesidePeer(Scene& s, const std::string& fifo)
+{
+    test::FifoPeer peer(fifo);
+    s.TheBatch.BProcessClick();
+}
+
+void AddSpecialInput(Scene& s, const std::string& name, void (*make)(const std::string&))
+{
+    make(s.Dir.File(name));
+    s.View.Inputs.push_back(s.Dir.File(name));
+}
+
+void LinkToZeroDevice(const std::string& path)
+{
+    fs::create_symlink("/dev/zero", path);
+}
+
 // Every file below dir with its bytes.
 std::map<std::string, std::string> Files(const std::string& dir)
 {
@@ -159,6 +176,35 @@ const Row kRows[] = {
          s.View.Inputs.push_back(s.Dir.File("list.lst"));
      },
      nullptr, RunBatch, [](const Scene& s) { return "Cannot open file " + s.Dir.File("list.lst"); }},
+    // A FIFO, socket or device named like the file is refused at once; the
+    // FIFO's peer only makes a reader that waits for a writer see an empty
+    // file instead of hanging.
+    {"PackThatIsAFifo", false, [](Scene& s) { AddSpecialInput(s, "a.bin", test::MakeFifo); }, nullptr,
+     [](Scene& s) { RunBatchBesidePeer(s, s.Dir.File("a.bin")); },
+     [](const Scene& s) { return "Cannot open file " + s.Dir.File("a.bin"); }},
+    {"PackThatIsADevice", false, [](Scene& s) { AddSpecialInput(s, "a.bin", LinkToZeroDevice); }, nullptr,
+     RunBatch, [](const Scene& s) { return "Cannot open file " + s.Dir.File("a.bin"); }},
+    {"ExtensionListThatIsAFifo", false,
+     [](Scene& s) {
+         s.AddPack("a.bin");
+         fs::remove(s.State.ExtListPath);
+         test::MakeFifo(s.State.ExtListPath);
+     },
+     nullptr, [](Scene& s) { RunBatchBesidePeer(s, s.State.ExtListPath); },
+     [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath; }},
+    {"ReplayedLogThatIsAFifo", false,
+     [](Scene& s) {
+         s.State.ProcessingMode = kModeReplayLogs;
+         AddSpecialInput(s, "r.log", test::MakeFifo);
+     },
+     nullptr, [](Scene& s) { RunBatchBesidePeer(s, s.Dir.File("r.log")); },
+     [](const Scene& s) { return "Cannot open file " + s.Dir.File("r.log"); }},
+    {"ReplayedListThatIsASocket", false,
+     [](Scene& s) {
+         s.State.ProcessingMode = kModeReplayList;
+         AddSpecialInput(s, "p.lst", test::MakeSocket);
+     },
+     nullptr, RunBatch, [](const Scene& s) { return "Cannot open file " + s.Dir.File("p.lst"); }},
     {"PictureThatCannotBeRead", true, [](Scene& s) { WriteFile(s.Dir.File("p.tga"), std::string(60, '\0')); },
      [](Scene& s) { Chmod(s.Dir.File("p.tga"), 0); },
      [](Scene& s) {

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 namespace eit {
 namespace {
 
@@ -211,6 +214,134 @@ TEST_F(BatchTest, ResultLogThatCannotBeWrittenKeepsTheEarlierOne)
     EXPECT_TRUE(std::filesystem::is_directory(Out("result.log")));
     EXPECT_TRUE(View.Messages.empty());
 }
+
+// A list the batch refuses before the first file (Message set), or runs.
+struct ListRow {
+    const char* Name;
+    std::function<void(test::BatchScene&)> Arrange;
+    std::function<std::string(const test::BatchScene&)> Message;
+};
+
+void PrintTo(const ListRow& row, std::ostream* out)
+{
+    *out << row.Name;
+}
+
+std::string Clash(const test::BatchScene& s, const std::string& first, const std::string& second)
+{
+    return "Packs " + s.Dir.File(first) + " and " + s.Dir.File(second) + " would write the same files below "
+        + *s.View.PickedDir + "; extract them separately or scan their folder";
+}
+
+std::string LineBreak(const test::BatchScene& s, const std::string& shown)
+{
+    return "Cannot process file name with a line break: " + s.Dir.File(shown);
+}
+
+void Scanned(test::BatchScene& s)
+{
+    s.State.ScannedList = true;
+    s.State.ScanRoot = s.Dir.Path();
+}
+
+const ListRow kListRows[] = {
+    {"PacksOfOneBaseNameInTwoFolders",
+     [](test::BatchScene& s) {
+         s.AddPack("a/DATA.BIN");
+         s.AddPack("b/DATA.BIN");
+     },
+     [](const test::BatchScene& s) { return Clash(s, "a/DATA.BIN", "b/DATA.BIN"); }},
+    {"PacksWhoseNamesDifferOnlyAfterTheFirstDot",
+     [](test::BatchScene& s) {
+         s.AddPack("x.bin");
+         s.AddPack("a/DATA.BIN");
+         s.AddPack("y.bin");
+         s.AddPack("a/DATA.X.BIN");
+     },
+     [](const test::BatchScene& s) { return Clash(s, "a/DATA.BIN", "a/DATA.X.BIN"); }},
+    {"SamePackListedTwice",
+     [](test::BatchScene& s) {
+         s.AddPack("a/DATA.BIN");
+         s.View.Inputs.push_back(s.View.Inputs[0]);
+     },
+     nullptr},
+    {"SamePackThroughALinkedFolder",
+     [](test::BatchScene& s) {
+         s.AddPack("a/DATA.BIN");
+         std::filesystem::create_directory_symlink("a", s.Dir.File("l"));
+         s.View.Inputs.push_back(s.Dir.File("l/DATA.BIN"));
+     },
+     nullptr},
+    {"ScannedFoldersKeepOneBaseNameApart",
+     [](test::BatchScene& s) {
+         s.AddPack("a/DATA.BIN");
+         s.AddPack("b/DATA.BIN");
+         s.AddPack("DATA.BIN");
+         Scanned(s);
+     },
+     nullptr},
+    {"ScannedPacksOfOneFolder",
+     [](test::BatchScene& s) {
+         s.AddPack("a/DATA.BIN");
+         s.AddPack("a/DATA.1.BIN");
+         Scanned(s);
+     },
+     [](const test::BatchScene& s) { return Clash(s, "a/DATA.BIN", "a/DATA.1.BIN"); }},
+    {"LogsOfOneNameAreNoPacks",
+     [](test::BatchScene& s) {
+         s.State.ProcessingMode = kModeReplayLogs;
+         s.AddInput("a/r.log", "");
+         s.AddInput("b/r.log", "");
+     },
+     nullptr},
+    {"LineFeedInAPackName",
+     [](test::BatchScene& s) {
+         s.AddPack("a.bin");
+         s.AddPack("x\ny.bin");
+     },
+     [](const test::BatchScene& s) { return LineBreak(s, "x\\ny.bin"); }},
+    {"CarriageReturnInAProjectListName",
+     [](test::BatchScene& s) {
+         s.State.ProcessingMode = kModeReplayList;
+         s.AddInput("p\r.lst", "");
+     },
+     [](const test::BatchScene& s) { return LineBreak(s, "p\\r.lst"); }},
+    {"RecordInALogName",
+     [](test::BatchScene& s) {
+         s.State.ProcessingMode = kModeReplayLogs;
+         s.AddInput("r\r\n#Format: LST\r\n.log", "");
+     },
+     [](const test::BatchScene& s) { return LineBreak(s, "r\\r\\n#Format: LST\\r\\n.log"); }},
+};
+
+class BatchListTest : public ::testing::TestWithParam<ListRow> {};
+
+// A refused list leaves no output file and no result.log behind.
+TEST_P(BatchListTest, IsRefusedBeforeAnythingIsWrittenOrRuns)
+{
+    const ListRow& row = GetParam();
+    test::BatchScene s;
+    row.Arrange(s);
+    std::string message;
+    try {
+        s.TheBatch.BProcessClick();
+    } catch (const FileError& e) {
+        message = e.what();
+    }
+    if (!row.Message) {
+        EXPECT_EQ(message, "");
+        EXPECT_EQ(s.View.Messages, (std::vector{kComplete}));
+        return;
+    }
+    EXPECT_EQ(message, row.Message(s));
+    EXPECT_EQ(test::ListTree(*s.View.PickedDir), "");
+    EXPECT_EQ(s.State.ResultLog.Count(), 0);
+    EXPECT_TRUE(s.View.Messages.empty());
+    EXPECT_FALSE(s.TheBatch.Running());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BatchListTest, ::testing::ValuesIn(kListRows),
+                         [](const ::testing::TestParamInfo<ListRow>& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace eit

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <unistd.h>
 
 using eit::FileError;
@@ -81,6 +83,41 @@ TEST(LineList, MissingFileOrFolderCannotBeOpened)
         EXPECT_EQ(e.what(), "Cannot open file " + dir.File("none.txt"));
     }
     EXPECT_THROW(list.LoadFromFile(dir.Path()), FileError);
+}
+
+// Opening a FIFO without a writer would wait for ever; with the peer the
+// wait ends, so a reader that does not refuse it sees an empty list instead.
+TEST(LineList, OnlyARegularFileIsLoaded)
+{
+    eit::test::TempDir dir;
+    eit::test::MakeFifo(dir.File("fifo.lst"));
+    eit::test::MakeSocket(dir.File("socket.lst"));
+    std::filesystem::create_symlink("/dev/null", dir.File("device.lst"));
+    for (const char* name : {"fifo.lst", "socket.lst", "device.lst"}) {
+        const std::string path = dir.File(name);
+        eit::test::FifoPeer peer(path);
+        LineList list;
+        try {
+            list.LoadFromFile(path);
+            ADD_FAILURE() << name << " was loaded";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.what(), "Cannot open file " + path);
+        }
+    }
+}
+
+// A huge sparse file: reading it whole would need terabytes.
+TEST(LineList, LoadingStopsAtTheFirstZeroByte)
+{
+    using namespace std::string_literals;
+    eit::test::TempDir dir;
+    const std::string path = dir.File("zeros.lst");
+    eit::test::WriteFile(path, "tim\r\nraw\0more\r\n"s);
+    if (::truncate(path.c_str(), 2LL << 40) != 0)
+        GTEST_SKIP() << "no sparse file of 2 TiB here";
+    LineList list;
+    list.LoadFromFile(path);
+    EXPECT_EQ(list.Items(), (std::vector<std::string>{"tim", "raw"}));
 }
 
 TEST(LineList, FailedSaveKeepsTheOldFile)

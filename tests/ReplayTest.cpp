@@ -292,6 +292,24 @@ TEST_F(ReplayTest, ProjectListEntriesAreReplayedAsLogs)
     EXPECT_EQ(View.Messages.size(), 1u);
 }
 
+// A FIFO, socket or device named as a source is passed over like a missing
+// file: never opened for writing, never handed over, no error.
+TEST_F(ReplayTest, SpecialFileSourcesArePassedOver)
+{
+    test::MakeFifo(Dir.File("fifo.bin"));
+    test::MakeSocket(Dir.File("socket.bin"));
+    std::filesystem::create_symlink("/dev/null", Dir.File("device.bin"));
+    const std::string pack = WritePack("a.bin");
+    std::string text = "#Format: BIN\n";
+    for (const char* name : {"fifo.bin", "socket.bin", "device.bin"})
+        text += "#Source: " + Dir.File(name) + "\nNULL\n";
+    Replay(text + "#Source: " + pack + "\n");
+    ASSERT_EQ(Calls.size(), 1u);
+    EXPECT_EQ(Calls[0].SourcePath, pack);
+    for (const std::string& status : View.StatusHistory)
+        EXPECT_TRUE(status == "Processing r.log..." || status == "Processing a.bin...") << status;
+}
+
 // Tests of all the error paths follow.
 
 TEST_F(ReplayTest, SourceThatIsAFolderEndsTheBatch)

@@ -7,8 +7,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace eit::test {
 
@@ -75,6 +80,45 @@ std::string ListTree(const std::string& dir)
     for (const auto& name : names)
         list += name + "\n";
     return list;
+}
+
+void MakeFifo(const std::string& path)
+{
+    if (::mkfifo(path.c_str(), 0666) != 0)
+        throw std::runtime_error("cannot create the FIFO " + path);
+}
+
+void MakeSocket(const std::string& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        throw std::runtime_error("socket path too long: " + path);
+    path.copy(address.sun_path, path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!bound)
+        throw std::runtime_error("cannot create the socket " + path);
+}
+
+FifoPeer::FifoPeer(std::string path)
+    : FPath(std::move(path)), FWriter([this] {
+          const int fd = ::open(FPath.c_str(), O_WRONLY | O_CLOEXEC);
+          if (fd >= 0)
+              ::close(fd);
+      })
+{
+}
+
+FifoPeer::~FifoPeer()
+{
+    // A reader of our own wakes a writer still waiting in its open.
+    const int reader = ::open(FPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    FWriter.join();
+    if (reader >= 0)
+        ::close(reader);
 }
 
 } // namespace eit::test

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace eit::test {
 
@@ -38,5 +39,26 @@ CommandRun RunCommand(const TempDir& dir, const std::string& cwd, const std::str
 
 // Names every file below dir (relative, sorted), for comparing whole trees.
 std::string ListTree(const std::string& dir);
+
+// Creates a FIFO or a listening-free Unix socket file at path.
+void MakeFifo(const std::string& path);
+void MakeSocket(const std::string& path);
+
+// The writing end of the FIFO at path, opened by a thread of its own as soon
+// as a reader opens the FIFO and closed at once. A reader that blocks in its
+// open therefore reads an empty file instead of hanging the test; a reader
+// that refuses the FIFO leaves the writer waiting, and the destructor
+// releases it.
+class FifoPeer {
+public:
+    explicit FifoPeer(std::string path);
+    ~FifoPeer();
+    FifoPeer(const FifoPeer&) = delete;
+    FifoPeer& operator=(const FifoPeer&) = delete;
+
+private:
+    std::string FPath;
+    std::thread FWriter;
+};
 
 } // namespace eit::test

@@ -109,6 +109,21 @@ TEST(CollectFiles, ListsAFolderMatchingTheMaskLikeAFile)
     EXPECT_EQ(Collect(root.Path()), (Paths{root.File("music.bin/y.bin"), root.File("music.bin")}));
 }
 
+// A FIFO listed as a pack would hang the batch that opens it.
+TEST(CollectFiles, ListsRegularFilesFoldersAndLinksToThemOnly)
+{
+    TempDir root;
+    WriteFile(root.File("sub/real.bin"), "");
+    std::filesystem::create_symlink("real.bin", root.File("sub/link.bin"));
+    std::filesystem::create_directories(root.File("sub/folder.bin"));
+    test::MakeFifo(root.File("sub/fifo.bin"));
+    test::MakeSocket(root.File("sub/socket.bin"));
+    std::filesystem::create_symlink("/dev/null", root.File("sub/device.bin"));
+    std::filesystem::create_symlink("missing.bin", root.File("sub/dangling.bin"));
+    EXPECT_EQ(Collect(root.Path()),
+              (Paths{root.File("sub/folder.bin"), root.File("sub/link.bin"), root.File("sub/real.bin")}));
+}
+
 TEST(CollectFiles, RootEndingInASeparatorDoublesItAndStillMirrors)
 {
     TempDir root;

@@ -45,6 +45,7 @@ const char* const kUsage =
     "  --output DIR     output directory; created when missing\n"
     "  --extlist FILE   extension list (default: %s)\n"
     "  --help           show this text\n"
+    "  --version        show the program's version\n"
     "\n"
     "Ctrl-C, SIGTERM or SIGHUP stops after the current file entry or replayed\n"
     "line; in mode bin result.log then lists what was done. A second Ctrl-C\n"
@@ -194,7 +195,10 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "--help" || arg == "-h") {
+        if (arg == "--version") {
+            std::printf("extract-insert-batch %s\n", EIT_VERSION);
+            return 0;
+        } else if (arg == "--help" || arg == "-h") {
             std::printf(kUsage, eit::DefaultExtListPath().c_str());
             return 0;
         } else if (arg == "--output" && hasValue) {

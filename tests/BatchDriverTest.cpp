@@ -60,6 +60,10 @@ TEST(BatchDriver, HelpExplainsTheCommand)
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Out.find("Usage: extract-insert-batch [--mode bin|log|lst] [--extlist FILE] --output DIR FILE..."),
               std::string::npos);
+
+    const DriverRun version = RunDriver(dir, "--version");
+    EXPECT_EQ(version.Status, 0);
+    EXPECT_EQ(version.Out, "extract-insert-batch " EIT_VERSION "\n");
 }
 
 TEST(BatchDriver, ReplaysResultLogsAndProjectListsWithoutWritingALog)

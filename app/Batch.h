@@ -22,7 +22,8 @@ public:
     // Asks for the output directory, runs every listed file through
     // FileHandler, saves "result.log" (extraction only) and shows
     // "Operation complete!". A FileError from a handler or from saving the
-    // log ends the batch where it stands and propagates to the caller.
+    // log ends the batch where it stands and propagates to the caller, with
+    // the bars, texts and buttons left as after a finished batch.
     // Does nothing while a batch is already running (a click that reaches
     // us through the running batch's event pump).
     void BProcessClick();
@@ -41,6 +42,9 @@ public:
 
 private:
     void RunFiles();
+    // Bars at 0, status and Extracted empty, Stop off, "Save results" on
+    // when the pane has lines.
+    void ShowBatchEnded();
 
     BatchState& FState;
     BatchView& FView;

@@ -48,24 +48,26 @@ void Batch::BProcessClick()
     FView.ClearResults();
     FState.ResultLog.Clear();
     FState.StopFlag = 0;
+    FState.ExtractedBytes = 0;
+    FState.ExtractedFiles = 0;
     FState.TargetDir = CurrentDirectory();
     std::string dir = FState.TargetDir;
     if (FView.PickDirectory(dir)) {
         FState.TargetDir = dir;
         SetCurrentDirectory(dir); // a failure is harmless: TargetDir is used as it is
         CheckInputs();
-        FState.ExtractedBytes = 0;
-        FState.ExtractedFiles = 0;
         FView.SetTotal(0);
-        RunFiles();
-        FView.SetStatus("");
-        FView.SetExtracted("");
-        FView.SetProgress(0);
-        FView.SetTotal(0);
-    }
-    if (FState.ExtractedBytes != 0) {
-        FView.AppendResult("Total " + std::to_string(FState.ExtractedBytes) + " bytes extracted.");
-        FView.SetSaveLogEnabled(true);
+        try {
+            RunFiles();
+        } catch (...) {
+            ShowBatchEnded(); // the error box then finds the window at rest
+            throw;
+        }
+        ShowBatchEnded();
+        if (FState.ExtractedBytes != 0) {
+            FView.AppendResult("Total " + std::to_string(FState.ExtractedBytes) + " bytes extracted.");
+            FView.SetSaveLogEnabled(true);
+        }
     }
     const auto mode = FState.ProcessingMode;
     if (FState.ResultLog.Count() > 0 && mode != kModeReplayLogs && mode != kModeReplayList)
@@ -108,6 +110,17 @@ void Batch::RunFiles()
         FView.SetTotal(count > 0 ? i * 100 / count : 0);
         FView.ProcessEvents();
     }
+}
+
+void Batch::ShowBatchEnded()
+{
+    FView.SetStatus("");
+    FView.SetExtracted("");
+    FView.SetProgress(0);
+    FView.SetTotal(0);
+    FView.SetStopEnabled(false);
+    if (FView.ResultLineCount() > 0)
+        FView.SetSaveLogEnabled(true);
 }
 
 void Batch::DispatchFile(std::uint8_t mode, const std::string& entry)

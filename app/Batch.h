@@ -22,7 +22,8 @@ public:
     // Asks for the output directory, runs every listed file through
     // FileHandler, saves "result.log" (extraction only) and shows
     // "Operation complete!". A FileError from a handler or from saving the
-    // log ends the batch where it stands and propagates to the caller.
+    // log ends the batch where it stands and propagates to the caller, with
+    // the bars, texts and buttons left as after a finished batch.
     // Before the first file, a list the batch cannot run safely is refused
     // with a FileError and nothing written: a name holding CR or LF
     // ("Cannot process file name with a line break: %s", the breaks shown
@@ -48,6 +49,9 @@ public:
 private:
     void CheckInputs() const;
     void RunFiles();
+    // Bars at 0, status and Extracted empty, Stop off, "Save results" on
+    // when the pane has lines.
+    void ShowBatchEnded();
 
     BatchState& FState;
     BatchView& FView;

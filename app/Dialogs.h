@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -19,10 +20,12 @@ public:
     // (with defaultSuffix added when it has none).
     virtual bool SaveFile(QWidget* owner, const QString& title, const QString& filter,
                           const QString& defaultSuffix, QString& file) = 0;
-    // "Select Directory", opened at dir. A name that does not exist yet is
-    // accepted after "The specified directory does not exist. Create it?"
-    // and then created with its parents. On OK, dir receives the directory.
-    virtual bool PickDirectory(QWidget* owner, QString& dir) = 0;
+    // "Select Directory", opened at dir (a path's bytes). A name that does
+    // not exist yet is accepted after "The specified directory does not
+    // exist. Create it?" and then created with its parents. On OK, dir
+    // receives the directory's bytes; a directory the user kept comes back
+    // with the bytes it came in with.
+    virtual bool PickDirectory(QWidget* owner, QByteArray& dir) = 0;
     // An information box with one OK button, owned by owner.
     virtual void Message(QWidget* owner, const QString& text, const QString& caption) = 0;
     // An error's message, in a box owned by owner.

@@ -1,9 +1,10 @@
 #include "DirectoryPicker.h"
 
+#include "PathText.h"
+
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,8 +13,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TDirectoryPicker::TDirectoryPicker(const QString& dir, QWidget* parent)
-    : QDialog(parent), FStart(dir), FEdit(new QLineEdit(QDir::toNativeSeparators(dir)))
+#include <filesystem>
+#include <system_error>
+
+TDirectoryPicker::TDirectoryPicker(const QByteArray& dir, QWidget* parent)
+    : QDialog(parent)
+    , FStart(QByteArray::fromStdString(eit::AbsolutePath(dir.toStdString())))
+    , FEdit(new QLineEdit(dir.isEmpty() ? QString() : QDir::toNativeSeparators(ShownPath(FStart))))
 {
     setWindowTitle(QStringLiteral("Select Directory"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -34,15 +40,19 @@ TDirectoryPicker::TDirectoryPicker(const QString& dir, QWidget* parent)
     resize(460, sizeHint().height());
 }
 
-QString TDirectoryPicker::Directory() const
+QByteArray TDirectoryPicker::Directory() const
 {
-    const QString text = QDir::fromNativeSeparators(FEdit->text().trimmed());
-    return QDir::cleanPath(QDir(FStart).absoluteFilePath(text));
+    QByteArray path = EditedPath(FStart, FEdit->text().trimmed());
+    if (!path.startsWith(eit::kPathSep))
+        path = QByteArray::fromStdString(eit::JoinPath(FStart.toStdString(), path.toStdString()));
+    // Latin-1 maps every byte to one character and back, so cleaning the
+    // path's picture there leaves the bytes of its names alone.
+    return QDir::cleanPath(QString::fromLatin1(path)).toLatin1();
 }
 
 void TDirectoryPicker::Browse()
 {
-    const QString dir = QFileDialog::getExistingDirectory(this, windowTitle(), Directory());
+    const QString dir = QFileDialog::getExistingDirectory(this, windowTitle(), ShownPath(Directory()));
     if (!dir.isEmpty())
         FEdit->setText(QDir::toNativeSeparators(dir));
 }
@@ -51,21 +61,25 @@ void TDirectoryPicker::accept()
 {
     if (FEdit->text().trimmed().isEmpty())
         return;
-    const QString dir = Directory();
-    const QFileInfo info(dir);
-    if (info.isDir()) {
+    const QByteArray dir = Directory();
+    const std::filesystem::path path(dir.toStdString());
+    const QString shown = QDir::toNativeSeparators(ShownPath(dir));
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status)) {
         QDialog::accept();
         return;
     }
-    if (info.exists()) {
-        QMessageBox::warning(this, windowTitle(), tr("%1 is a file, not a directory.").arg(QDir::toNativeSeparators(dir)));
+    if (std::filesystem::exists(status)) {
+        QMessageBox::warning(this, windowTitle(), tr("%1 is a file, not a directory.").arg(shown));
         return;
     }
     if (QMessageBox::question(this, windowTitle(), QStringLiteral("The specified directory does not exist. Create it?"))
         != QMessageBox::Yes)
         return;
-    if (!QDir().mkpath(dir)) {
-        QMessageBox::warning(this, windowTitle(), tr("Cannot create directory %1").arg(QDir::toNativeSeparators(dir)));
+    std::filesystem::create_directories(path, error);
+    if (error || !std::filesystem::is_directory(path, error)) {
+        QMessageBox::warning(this, windowTitle(), tr("Cannot create directory %1").arg(shown));
         return;
     }
     QDialog::accept();

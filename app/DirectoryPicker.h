@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 
 class QLineEdit;
@@ -12,16 +13,20 @@ class TDirectoryPicker : public QDialog {
     Q_OBJECT
 
 public:
-    TDirectoryPicker(const QString& dir, QWidget* parent = nullptr);
+    // Opens at dir (a path's bytes; a relative one is taken below the
+    // current directory, an empty one shows an empty text).
+    TDirectoryPicker(const QByteArray& dir, QWidget* parent = nullptr);
 
-    // The chosen directory, made absolute against the starting directory.
-    QString Directory() const;
+    // The chosen directory's bytes, made absolute against the starting
+    // directory. While the text still shows the starting directory, or only
+    // goes on below it, its bytes come back as they came in.
+    QByteArray Directory() const;
 
     void accept() override;
 
 private:
     void Browse();
 
-    QString FStart;
+    QByteArray FStart;
     QLineEdit* FEdit;
 };

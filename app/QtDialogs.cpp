@@ -43,7 +43,7 @@ public:
         return true;
     }
 
-    bool PickDirectory(QWidget* owner, QString& dir) override
+    bool PickDirectory(QWidget* owner, QByteArray& dir) override
     {
         TDirectoryPicker picker(dir, owner);
         if (picker.exec() != QDialog::Accepted)

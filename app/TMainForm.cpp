@@ -5,6 +5,7 @@
 #include "FileUtil.h"
 #include "LineList.h"
 #include "CollectFiles.h"
+#include "PathText.h"
 #include "TDirForm.h"
 #include "TTarga.h"
 #include "TextObject.h"
@@ -28,15 +29,13 @@ std::string ToText(const QString& text)
     return text.toLocal8Bit().toStdString();
 }
 
-QString FromPath(const std::string& path)
-{
-    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-}
-
 std::string ToPath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
 }
+
+// Each LogList entry keeps its path's bytes here; its text only shows them.
+constexpr int kEntryPathRole = Qt::UserRole;
 
 QIcon ToolIcon(const char* name, bool hasDisabled)
 {
@@ -148,9 +147,29 @@ void TMainForm::SetListButtons(bool enabled)
     ui->BSaveList->setEnabled(enabled);
 }
 
-void TMainForm::AddEntries(const QStringList& entries)
+void TMainForm::EnableListButtonsIfFilled()
 {
-    ui->LogList->addItems(entries);
+    if (ui->LogList->count() > 0)
+        SetListButtons(true);
+}
+
+void TMainForm::AddEntries(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths) {
+        const QByteArray bytes = QByteArray::fromStdString(path);
+        auto* item = new QListWidgetItem(ShownPath(bytes));
+        item->setData(kEntryPathRole, bytes);
+        ui->LogList->addItem(item);
+    }
+}
+
+std::string TMainForm::EntryPath(int row) const
+{
+    const QListWidgetItem* item = ui->LogList->item(row);
+    if (!item)
+        throw eit::FileError::ListIndex(row);
+    const QVariant bytes = item->data(kEntryPathRole);
+    return bytes.isValid() ? bytes.toByteArray().toStdString() : ToPath(item->text());
 }
 
 void TMainForm::BAddLogClick()
@@ -163,6 +182,19 @@ void TMainForm::BAddLogClick()
     ui->BProcess->setEnabled(false);
     ui->BSaveList->setEnabled(false);
 
+    // Even when the project list cannot be read, the buttons end up matching
+    // what the list still holds.
+    try {
+        AddFromSelectLog();
+    } catch (...) {
+        EnableListButtonsIfFilled();
+        throw;
+    }
+    EnableListButtonsIfFilled();
+}
+
+void TMainForm::AddFromSelectLog()
+{
     QStringList files;
     int filterIndex = FSelectLogFilterIndex;
     if (FDialogs.OpenFiles(this, QtFilter(QString::fromLatin1(eit::kInputFilter)), files, filterIndex) && !files.isEmpty()) {
@@ -174,18 +206,16 @@ void TMainForm::BAddLogClick()
         if (mode == eit::kModeReplayList) {
             eit::LineList lines;
             lines.LoadFromFile(ToPath(files.first()));
-            QStringList entries;
-            entries.reserve(lines.Count());
-            for (const auto& line : lines.Items())
-                entries << FromPath(line);
             ui->LogList->clear();
-            AddEntries(entries);
+            AddEntries(lines.Items());
         } else {
-            AddEntries(files);
+            std::vector<std::string> paths;
+            paths.reserve(static_cast<std::size_t>(files.size()));
+            for (const QString& file : files)
+                paths.push_back(ToPath(file));
+            AddEntries(paths);
         }
     }
-    if (ui->LogList->count() > 0)
-        SetListButtons(true);
 }
 
 void TMainForm::BRemLogClick()
@@ -217,7 +247,7 @@ void TMainForm::BSaveListClick()
     eit::LineList lines;
     lines.Reserve(static_cast<std::size_t>(ui->LogList->count()));
     for (int i = 0; i < ui->LogList->count(); ++i)
-        lines.Add(ToPath(ui->LogList->item(i)->text()));
+        lines.Add(EntryPath(i));
     lines.SaveToFile(ToPath(file));
 }
 
@@ -229,12 +259,16 @@ void TMainForm::SaveLogClick()
         return;
     eit::LineList lines;
     const QString text = ui->Results->toPlainText();
-    if (!text.isEmpty())
+    if (FResultsShown && *FResultsShown == text) {
+        for (const std::string& line : FResultLines)
+            lines.Add(line);
+    } else if (!text.isEmpty()) {
         for (const QString& line : text.split(QLatin1Char('\n')))
             lines.Add(ToText(line));
+    }
     const std::string path = ToPath(file);
     lines.SaveToFile(path);
-    FDialogs.Message(this, FromPath(eit::FileNamePart(path)), QStringLiteral("Operation status"));
+    FDialogs.Message(this, ShownPath(QByteArray::fromStdString(eit::FileNamePart(path))), QStringLiteral("Operation status"));
     ui->SaveLog->setEnabled(false);
 }
 
@@ -263,22 +297,17 @@ void TMainForm::ProcessDirClick()
         FState.ScannedList = false;
         // The batch moves the working directory to the output folder, so a
         // relative folder is anchored here, where the user typed it.
-        std::string root = ToPath(FDirForm->ScanDir());
-        if (!root.empty() && root.front() != eit::kPathSep)
-            root = eit::JoinPath(eit::CurrentDirectory(), root);
+        std::string root = FDirForm->ScanDirPath().toStdString();
+        if (!root.empty())
+            root = eit::AbsolutePath(root);
         FState.ScanRoot = root;
         std::vector<std::string> files;
         eit::CollectFiles(root, ToPath(FDirForm->FFileMask), files);
-        QStringList entries;
-        entries.reserve(static_cast<qsizetype>(files.size()));
-        for (const auto& file : files)
-            entries << FromPath(file);
-        AddEntries(entries);
+        AddEntries(files);
         FState.ProcessingMode = eit::FilterModeAt(FDirForm->FTypeIndex + 1);
         FState.ScannedList = ui->LogList->count() > 0;
     }
-    if (ui->LogList->count() > 0)
-        SetListButtons(true);
+    EnableListButtonsIfFilled();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -310,10 +339,7 @@ int TMainForm::InputCount() const
 
 std::string TMainForm::InputEntry(int index) const
 {
-    const QListWidgetItem* item = ui->LogList->item(index);
-    if (!item)
-        throw eit::FileError::ListIndex(index);
-    return ToPath(item->text());
+    return EntryPath(index);
 }
 
 void TMainForm::SetStatus(const std::string& text)
@@ -349,11 +375,22 @@ void TMainForm::SetExtracted(const std::string& caption)
 void TMainForm::ClearResults()
 {
     ui->Results->clear();
+    FResultLines.clear();
+    FResultsShown = QString();
 }
 
 void TMainForm::AppendResult(const std::string& line)
 {
+    // The raw lines stand for the pane only while it holds nothing else.
+    const bool onlyOurs = FResultsShown && *FResultsShown == ui->Results->toPlainText();
     ui->Results->appendPlainText(FromText(line));
+    if (onlyOurs) {
+        FResultLines.push_back(line);
+        FResultsShown = ui->Results->toPlainText();
+    } else {
+        FResultLines.clear();
+        FResultsShown.reset();
+    }
 }
 
 int TMainForm::ResultLineCount() const
@@ -378,10 +415,10 @@ void TMainForm::SetSaveLogEnabled(bool enabled)
 
 bool TMainForm::PickDirectory(std::string& dir)
 {
-    QString chosen = FromPath(dir);
+    QByteArray chosen = QByteArray::fromStdString(dir);
     if (!FDialogs.PickDirectory(this, chosen))
         return false;
-    dir = ToPath(chosen);
+    dir = chosen.toStdString();
     return true;
 }
 

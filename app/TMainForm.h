@@ -7,6 +7,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace Ui {
 class TMainForm;
@@ -74,7 +77,14 @@ private:
     void Guarded(const std::function<void()>& handler);
     void ConnectClick(class QAbstractButton* button, void (TMainForm::*handler)());
     void SetListButtons(bool enabled);
-    void AddEntries(const QStringList& entries);
+    void EnableListButtonsIfFilled();
+    // SelectLog and what its answer does to LogList.
+    void AddFromSelectLog();
+    // Appends one LogList entry per path, keeping the path's bytes.
+    void AddEntries(const std::vector<std::string>& paths);
+    // The bytes of LogList entry row. Throws FileError "List index out of
+    // bounds (%d)".
+    std::string EntryPath(int row) const;
 
     std::unique_ptr<Ui::TMainForm> ui;
     TDialogs& FDialogs;
@@ -86,4 +96,8 @@ private:
     int FSelectLogFilterIndex = 1;
     bool FCloseRequested = false;
     bool FCentred = false;
+    // The lines the batch appended to Results, and the pane's text right
+    // after the last of them; unset while the pane holds anything else.
+    std::vector<std::string> FResultLines;
+    std::optional<QString> FResultsShown = QString();
 };

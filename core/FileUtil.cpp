@@ -78,6 +78,15 @@ std::string CurrentDirectory()
     return ec ? std::string() : dir.string();
 }
 
+std::string AbsolutePath(std::string_view path)
+{
+    if (path.empty())
+        return CurrentDirectory();
+    if (path.front() == kPathSep)
+        return std::string(path);
+    return JoinPath(CurrentDirectory(), path);
+}
+
 bool SetCurrentDirectory(const std::string& path)
 {
     return ::chdir(path.c_str()) == 0;

@@ -25,6 +25,9 @@ std::string AsciiUpper(std::string_view text);
 
 bool PathExists(const std::string& path);
 std::string CurrentDirectory();
+// path when it starts at the root, otherwise path below the current
+// directory (the current directory itself for an empty path).
+std::string AbsolutePath(std::string_view path);
 bool SetCurrentDirectory(const std::string& path);
 
 // A file opened for reading that is known to be a regular file (or a link to

@@ -4,6 +4,7 @@
 
 #include "CollectFiles.h"
 #include "Dialogs.h"
+#include "PathText.h"
 
 #include <QFile>
 #include <QSignalBlocker>
@@ -40,6 +41,11 @@ TDirForm::~TDirForm() = default;
 QString TDirForm::ScanDir() const
 {
     return ui->ScanDir->text();
+}
+
+QByteArray TDirForm::ScanDirPath() const
+{
+    return EditedPath(FPickedDir, ui->ScanDir->text());
 }
 
 void TDirForm::showEvent(QShowEvent* event)
@@ -82,9 +88,11 @@ void TDirForm::FilterChange()
 
 void TDirForm::CallDialogClick()
 {
-    QString dir = ui->ScanDir->text();
-    if (FDialogs.PickDirectory(this, dir))
-        ui->ScanDir->setText(dir);
+    QByteArray dir = ScanDirPath();
+    if (FDialogs.PickDirectory(this, dir)) {
+        FPickedDir = dir;
+        ui->ScanDir->setText(ShownPath(dir));
+    }
 }
 
 // Qt must never see an exception unwind through its frames: a failing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 #include <QString>
 
@@ -16,8 +17,8 @@ class TDirForm;
 // scan; between showings it keeps the directory text and the state of BOk,
 // while every showing starts again at the first file type.
 //
-// After exec() returns QDialog::Accepted the caller reads ScanDir (the text
-// as typed), FTypeIndex (the chosen type, from 0) and FFileMask (its mask).
+// After exec() returns QDialog::Accepted the caller reads ScanDirPath (the
+// directory's bytes), FTypeIndex (the chosen type, from 0) and FFileMask (its mask).
 class TDirForm : public QDialog {
     Q_OBJECT
 
@@ -31,6 +32,9 @@ public:
 
     // The directory text exactly as typed.
     QString ScanDir() const;
+    // The directory's bytes: those the picker handed back while the text
+    // still shows them (or only goes on below them), otherwise the text.
+    QByteArray ScanDirPath() const;
 
     // The controls of the form, named as in resources/TDirForm.ui.
     Ui::TDirForm& Controls() { return *ui; }
@@ -54,4 +58,5 @@ private:
     std::unique_ptr<Ui::TDirForm> ui;
     TDialogs& FDialogs;
     std::function<QString()> FFilterSource;
+    QByteArray FPickedDir;
 };

@@ -1,4 +1,5 @@
 #include "Dialogs.h"
+#include "DirectoryPicker.h"
 #include "FileUtil.h"
 #include "PackBuilder.h"
 #include "TDirForm.h"
@@ -7,7 +8,11 @@
 #include "TestSupport.h"
 #include "ui_TMainForm.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -31,8 +36,8 @@ public:
     };
     std::deque<OpenAnswer> Opens;
     std::deque<QString> Saves;                 // empty string: cancelled
-    std::deque<std::optional<QString>> Dirs;   // nullopt: cancelled
-    std::vector<QString> PickerStarts;
+    std::deque<std::optional<std::string>> Dirs;   // nullopt: cancelled; "": kept as opened
+    std::vector<std::string> PickerStarts;
     std::vector<std::pair<QString, QString>> Messages;
     std::vector<QString> Errors;
     std::vector<QString> SaveTitles;
@@ -52,12 +57,12 @@ public:
         file = Next(Saves);
         return !file.isEmpty();
     }
-    bool PickDirectory(QWidget*, QString& dir) override
+    bool PickDirectory(QWidget*, QByteArray& dir) override
     {
-        PickerStarts.push_back(dir);
-        const std::optional<QString> answer = Next(Dirs);
-        if (answer)
-            dir = *answer;
+        PickerStarts.push_back(dir.toStdString());
+        const std::optional<std::string> answer = Next(Dirs);
+        if (answer && !answer->empty())
+            dir = QByteArray::fromStdString(*answer);
         return answer.has_value();
     }
     void Message(QWidget*, const QString& text, const QString& caption) override
@@ -149,6 +154,9 @@ protected:
 const std::vector<bool> kAllOn{true, true, true, true};
 const std::vector<bool> kAllOff{false, false, false, false};
 
+// A name with a Latin-1 byte: not valid UTF-8, so no QString holds it.
+const std::string kLatin1Name = "caf\xe9";
+
 TEST_F(MainFormTest, WindowStartsAsItsFormDescribes)
 {
     EXPECT_EQ(Form.windowTitle(), QStringLiteral("Extract\\Insert Tool"));
@@ -180,6 +188,33 @@ TEST_F(MainFormTest, WindowStartsAsItsFormDescribes)
     EXPECT_FALSE(ui.SaveLog->isEnabled());
     EXPECT_EQ(Form.State().ProcessingMode, 0);
     EXPECT_EQ(Form.State().StartDir, Dir.Path() == eit::CurrentDirectory() ? SavedDir : Form.State().StartDir);
+}
+
+TEST_F(MainFormTest, ProcessGroupPaintsNothingUnderItsControls)
+{
+    // Fusion draws a group box's frame line below its title, through the
+    // row of controls at the top of " Process ".
+    const QString savedStyle = QApplication::style()->name();
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QGroupBox* box = ui.GroupBox1;
+    const QList<QWidget*> controls = box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(controls.size(), 7);
+    for (QWidget* control : controls)
+        control->hide();
+    const QImage image = box->grab().toImage();
+    for (QWidget* control : controls)
+        control->show();
+    QApplication::setStyle(QStyleFactory::create(savedStyle));
+
+    for (const QWidget* control : controls) {
+        const QRect area = control->geometry();
+        const QRgb background = image.pixel(area.topLeft());
+        int marked = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                marked += image.pixel(x, y) != background;
+        EXPECT_EQ(marked, 0) << control->objectName().toStdString();
+    }
 }
 
 TEST_F(MainFormTest, ListButtonsFollowTheList)
@@ -249,7 +284,7 @@ TEST_F(MainFormTest, RemovesTheSelectedEntries)
 TEST_F(MainFormTest, BatchOfThreePacksFromTheWindow)
 {
     Add({Pack("a.bin"), Pack("b.bin"), Pack("c.bin")}, 1);
-    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    Dialogs.Dirs.push_back(Dir.File("out"));
     std::filesystem::create_directories(Dir.File("out"));
     // After each file Total shows the share done before it: 0, 33, 66; then 0.
     std::vector<int> totals;
@@ -262,7 +297,7 @@ TEST_F(MainFormTest, BatchOfThreePacksFromTheWindow)
     QObject::connect(ui.Total, &QProgressBar::valueChanged, [&](int value) { totals.push_back(value); });
     Click(ui.BProcess);
 
-    EXPECT_EQ(Dialogs.PickerStarts, std::vector<QString>{QString::fromStdString(Dir.Path())});
+    EXPECT_EQ(Dialogs.PickerStarts, std::vector<std::string>{Dir.Path()});
     EXPECT_EQ(totals, (std::vector<int>{33, 66, 0})); // 0 after the first file is no change
     EXPECT_EQ(ui.Total->value(), 0);
     EXPECT_EQ(statuses, (std::vector<QString>{"Processing a.bin...", "Processing b.bin...", "Processing c.bin..."}));
@@ -288,7 +323,7 @@ TEST_F(MainFormTest, BatchOfThreePacksFromTheWindow)
 TEST_F(MainFormTest, WindowAndBatchDriverWriteTheSameFiles)
 {
     Add({Pack("a.bin"), Pack("b.bin")}, 1);
-    Dialogs.Dirs.push_back(PathOf("win"));
+    Dialogs.Dirs.push_back(Dir.File("win"));
     std::filesystem::create_directories(Dir.File("win"));
     Click(ui.BProcess);
 
@@ -317,7 +352,7 @@ TEST_F(MainFormTest, CancelledPickerStillCompletes)
 TEST_F(MainFormTest, ClickInsideARunningBatchIsIgnoredButTheListStaysLive)
 {
     Add({Pack("a.bin"), Pack("b.bin")}, 1);
-    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    Dialogs.Dirs.push_back(Dir.File("out"));
     std::filesystem::create_directories(Dir.File("out"));
     auto& batch = Form.BatchRun();
     bool once = false;
@@ -339,7 +374,7 @@ TEST_F(MainFormTest, ClickInsideARunningBatchIsIgnoredButTheListStaysLive)
 TEST_F(MainFormTest, ClosingDuringABatchStopsItFirst)
 {
     Add({Pack("a.bin"), Pack("b.bin")}, 1);
-    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    Dialogs.Dirs.push_back(Dir.File("out"));
     std::filesystem::create_directories(Dir.File("out"));
     bool closed = false;
     Form.State().ExtListPath = Dir.File("extlist.txt");
@@ -374,7 +409,7 @@ TEST_F(MainFormTest, ScanFillsTheListUntilFilesAreAddedAgain)
     EXPECT_EQ(ListButtons(), kAllOn);
 
     // Extraction mirrors the scanned folders below the output folder.
-    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    Dialogs.Dirs.push_back(Dir.File("out"));
     std::filesystem::create_directories(Dir.File("out"));
     Click(ui.BProcess);
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/sub/deep/TIM/c_0000.tim")));
@@ -414,11 +449,123 @@ TEST_F(MainFormTest, RelativeScanFolderStillOpensAfterTheBatchMoves)
     Dialogs.Scans.push_back({{QStringLiteral("rel"), 0}});
     Click(ui.ProcessDir);
     EXPECT_EQ(Entries(), QStringList{PathOf("rel/a.bin")});
-    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    Dialogs.Dirs.push_back(Dir.File("out"));
     std::filesystem::create_directories(Dir.File("out"));
     Click(ui.BProcess);
     EXPECT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors.front().toStdString();
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
+}
+
+TEST_F(MainFormTest, ScannedPackWithALatin1NameIsExtracted)
+{
+    const std::string pack = "packs/" + kLatin1Name + ".bin";
+    Pack(pack);
+    Dialogs.Scans.push_back({{PathOf("packs"), 0}});
+    Click(ui.ProcessDir);
+    ASSERT_EQ(ui.LogList->count(), 1);
+    EXPECT_EQ(Form.InputEntry(0), Dir.File(pack));
+
+    Dialogs.Dirs.push_back(Dir.File("out"));
+    std::filesystem::create_directories(Dir.File("out"));
+    Click(ui.BProcess);
+    EXPECT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors.front().toStdString();
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/" + kLatin1Name + "_0000.tim")));
+    EXPECT_NE(ReadFile(Dir.File("out/result.log")).find("#Source: " + Dir.File(pack) + "\r\n"), std::string::npos);
+}
+
+TEST_F(MainFormTest, ProjectListWithLatin1BytesSavesBackByteIdentical)
+{
+    const std::string list = "/data/" + kLatin1Name + ".bin\r\nna\xefve.log\r\nplain\r\n";
+    Add({File("list.lst", list)}, 2);
+    ASSERT_EQ(ui.LogList->count(), 3);
+    EXPECT_EQ(Form.InputEntry(0), "/data/" + kLatin1Name + ".bin"); // what the batch and the replay get
+    Dialogs.Saves.push_back(PathOf("saved.lst"));
+    Click(ui.BSaveList);
+    EXPECT_EQ(ReadFile(Dir.File("saved.lst")), list);
+}
+
+TEST_F(MainFormTest, SavedResultsKeepTheBytesTheBatchAppended)
+{
+    struct Case {
+        const char* Name;
+        const char* Typed; // typed into the pane between the two lines, or null
+        std::string Saved;
+    };
+    const Case cases[] = {
+        {"untouched pane", nullptr, kLatin1Name + "\r\nsecond\r\n"},
+        {"typed into", "typed", "caf\xef\xbf\xbd\r\ntyped\r\nsecond\r\n"},
+    };
+    for (const Case& c : cases) {
+        Form.ClearResults();
+        Form.AppendResult(kLatin1Name);
+        if (c.Typed)
+            ui.Results->appendPlainText(QString::fromLatin1(c.Typed));
+        Form.AppendResult("second");
+        Form.SetSaveLogEnabled(true);
+        Dialogs.Saves.push_back(PathOf("res.txt"));
+        Click(ui.SaveLog);
+        EXPECT_EQ(ReadFile(Dir.File("res.txt")), c.Saved) << c.Name;
+    }
+}
+
+TEST_F(MainFormTest, OutputFolderWithALatin1NameKeptInThePicker)
+{
+    Add({Pack("a.bin")}, 1);
+    std::filesystem::create_directories(Dir.File(kLatin1Name));
+    eit::SetCurrentDirectory(Dir.File(kLatin1Name));
+    Dialogs.Dirs.push_back(""); // confirmed as opened
+    Click(ui.BProcess);
+    EXPECT_EQ(Dialogs.PickerStarts, std::vector<std::string>{Dir.File(kLatin1Name)});
+    EXPECT_TRUE(std::filesystem::exists(Dir.File(kLatin1Name + "/result.log")));
+    EXPECT_TRUE(std::filesystem::exists(Dir.File(kLatin1Name + "/TIM/a_0000.tim")));
+}
+
+TEST_F(MainFormTest, DirectoryPickerHandsBackTheBytesItOpenedAt)
+{
+    const std::string start = Dir.File(kLatin1Name);
+    std::filesystem::create_directories(start + "/sub");
+    const QString shown = QFile::decodeName(QByteArray::fromStdString(start));
+    struct Case {
+        QString Text;      // what the field holds when OK is pressed
+        std::string Chosen;
+    };
+    const Case cases[] = {
+        {shown, start},
+        {shown + QStringLiteral("/sub"), start + "/sub"},
+        {QStringLiteral("sub"), start + "/sub"},
+        {QStringLiteral("sub/.."), start},
+        {PathOf("out/new"), Dir.File("out/new")},
+    };
+    std::filesystem::create_directories(Dir.File("out/new"));
+    for (const Case& c : cases) {
+        TDirectoryPicker picker(QByteArray::fromStdString(start));
+        auto* edit = picker.findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), shown);
+        edit->setText(c.Text);
+        picker.accept();
+        EXPECT_EQ(picker.result(), QDialog::Accepted) << c.Text.toStdString();
+        EXPECT_EQ(picker.Directory().toStdString(), c.Chosen) << c.Text.toStdString();
+    }
+}
+
+TEST_F(MainFormTest, CancelledPickerAfterABatchRepeatsNoTotal)
+{
+    Add({Pack("a.bin")}, 1);
+    Dialogs.Dirs.push_back(Dir.File("out"));
+    std::filesystem::create_directories(Dir.File("out"));
+    Click(ui.BProcess);
+    EXPECT_EQ(ui.Results->toPlainText(), QStringLiteral("Total 6144 bytes extracted."));
+    Dialogs.Saves.push_back(PathOf("res.txt"));
+    Click(ui.SaveLog);
+    ASSERT_FALSE(ui.SaveLog->isEnabled());
+
+    Dialogs.Dirs.push_back(std::nullopt);
+    Click(ui.BProcess);
+    EXPECT_EQ(ui.Results->toPlainText(), QString());
+    EXPECT_FALSE(ui.SaveLog->isEnabled());
+    EXPECT_EQ(Form.State().ExtractedBytes, 0);
+    EXPECT_EQ(Dialogs.Messages.back().first, QStringLiteral("Operation complete!"));
 }
 
 // Tests of all the error paths follow.
@@ -426,7 +573,7 @@ TEST_F(MainFormTest, RelativeScanFolderStillOpensAfterTheBatchMoves)
 TEST_F(MainFormTest, ErrorOnTheSecondPackIsShownAndTheWindowStaysUsable)
 {
     Add({Pack("a.bin"), QString::fromStdString(Dir.File("gone.bin")), Pack("c.bin")}, 1);
-    Dialogs.Dirs.push_back(QString::fromStdString(Dir.File("out")));
+    Dialogs.Dirs.push_back(Dir.File("out"));
     std::filesystem::create_directories(Dir.File("out"));
     Click(ui.BProcess);
     EXPECT_EQ(Dialogs.Errors, std::vector<QString>{QString::fromStdString("Cannot open file " + Dir.File("gone.bin"))});
@@ -435,6 +582,13 @@ TEST_F(MainFormTest, ErrorOnTheSecondPackIsShownAndTheWindowStaysUsable)
     EXPECT_FALSE(std::filesystem::exists(Dir.File("out/TIM/c_0000.tim")));
     EXPECT_FALSE(std::filesystem::exists(Dir.File("out/result.log")));
     EXPECT_FALSE(Form.BatchRun().Running());
+    // At rest, as after a finished batch, with the list as it was.
+    EXPECT_FALSE(ui.Stop->isEnabled());
+    EXPECT_EQ(ui.Progress->value(), 0);
+    EXPECT_EQ(ui.Total->value(), 0);
+    EXPECT_EQ(ui.CurrentMessage->text(), QString());
+    EXPECT_EQ(ui.Extracted->text(), QString());
+    EXPECT_EQ(Entries().size(), 3);
 
     Click(ui.BClearAll); // still answers
     EXPECT_EQ(ListButtons(), kAllOff);
@@ -444,6 +598,14 @@ TEST_F(MainFormTest, ProjectListThatCannotBeReadIsNamed)
 {
     Add({QString::fromStdString(Dir.File("none.lst"))}, 2);
     EXPECT_EQ(Dialogs.Errors, std::vector<QString>{QString::fromStdString("Cannot open file " + Dir.File("none.lst"))});
+    EXPECT_EQ(ListButtons(), (std::vector<bool>{false, false, false, false}));
+
+    // A list already in mode 3 stays, and so do its buttons.
+    Add({File("good.lst", "one\r\ntwo\r\n")}, 2);
+    Add({PathOf("gone.lst")}, 2);
+    EXPECT_EQ(Dialogs.Errors.size(), 2u);
+    EXPECT_EQ(Entries(), (QStringList{"one", "two"}));
+    EXPECT_EQ(ListButtons(), kAllOn);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ class ScriptedDialogs : public TDialogs {
 public:
     bool OpenFiles(QWidget*, const QString&, QStringList&, int&) override { return false; }
     bool SaveFile(QWidget*, const QString&, const QString&, const QString&, QString&) override { return false; }
-    bool PickDirectory(QWidget*, QString& dir) override
+    bool PickDirectory(QWidget*, QByteArray& dir) override
     {
         OpenedAt = dir;
         if (Failure)
@@ -32,9 +32,9 @@ public:
     bool ExecModal(QDialog& form) override { return form.exec() == QDialog::Accepted; }
 
     bool Confirm = false;
-    QString Answer;
+    QByteArray Answer;
     const char* Failure = nullptr;
-    QString OpenedAt;
+    QByteArray OpenedAt;
     QStringList Messages;
 };
 
@@ -117,6 +117,23 @@ TEST_F(DirFormTest, FolderButtonTakesAConfirmedPickAndIgnoresACancelledOne)
     EXPECT_EQ(Dialogs.OpenedAt, "");
     EXPECT_EQ(Form.ScanDir(), "/elsewhere");
     EXPECT_TRUE(ui.BOk->isEnabled());
+}
+
+TEST_F(DirFormTest, PickedFolderKeepsItsBytesUntilTheTextIsRetyped)
+{
+    Show();
+    const QByteArray picked("/data/caf\xe9");
+    Dialogs.Confirm = true;
+    Dialogs.Answer = picked;
+    QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
+    EXPECT_EQ(Form.ScanDirPath(), picked);
+    QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
+    EXPECT_EQ(Dialogs.OpenedAt, picked); // opened again where it was
+
+    QTest::keyClicks(ui.ScanDir, "/sub");
+    EXPECT_EQ(Form.ScanDirPath(), picked + "/sub");
+    ui.ScanDir->setText(QStringLiteral("/elsewhere"));
+    EXPECT_EQ(Form.ScanDirPath(), QByteArray("/elsewhere"));
 }
 
 TEST_F(DirFormTest, AFailingPickerIsReportedAndTheDialogStaysOpen)

@@ -3,6 +3,7 @@
 #include "Batch.h"
 #include "BatchState.h"
 #include "CollectFiles.h"
+#include "ConsoleView.h"
 #include "FileError.h"
 #include "FileUtil.h"
 
@@ -80,78 +81,6 @@ void CatchStopSignals(std::atomic<int>& stopFlag)
         sigaction(signal, &action, nullptr);
     }
 }
-
-// The window's controls as a console: results and messages on stdout, a
-// progress line on stderr when it is a terminal.
-class ConsoleView final : public eit::BatchView {
-public:
-    ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag)
-        : FInputs(std::move(inputs))
-        , FOutput(std::move(output))
-        , FStopFlag(stopFlag)
-        , FTerminal(::isatty(STDERR_FILENO) != 0)
-    {
-    }
-
-    int InputCount() const override { return static_cast<int>(FInputs.size()); }
-    std::string InputEntry(int index) const override { return FInputs.at(static_cast<std::size_t>(index)); }
-    int FilterIndex() const override { return FFilter; }
-    // The open dialog's filter that would have chosen the driver's mode.
-    void SetFilterIndex(int position) { FFilter = position; }
-
-    void SetStatus(const std::string& text) override { FStatus = text; Draw(); }
-    int ProgressPosition() const override { return FProgress; }
-    void SetProgress(int position) override { FProgress = position; Draw(); }
-    int TotalPosition() const override { return FTotal; }
-    void SetTotal(int position) override { FTotal = position; Draw(); }
-    void SetExtracted(const std::string& caption) override { FExtracted = caption; }
-
-    void ClearResults() override {}
-    void AppendResult(const std::string& line) override { EndLine(); std::cout << line << '\n'; }
-    int ResultLineCount() const override { return 0; }
-    void FocusResults() override {}
-    void SetStopEnabled(bool) override {}
-    void SetSaveLogEnabled(bool) override {}
-
-    bool PickDirectory(std::string& dir) override { dir = FOutput; return true; }
-    // A stopped batch did not complete: main() says how it ended instead.
-    void ShowMessage(const std::string& text, const std::string&) override
-    {
-        EndLine();
-        if (FStopFlag.load() == 0)
-            std::cout << text << std::endl;
-    }
-    void ProcessEvents() override {}
-
-    void EndLine()
-    {
-        if (FDrawn)
-            std::fputs("\r\033[K", stderr);
-        FDrawn = false;
-    }
-
-private:
-    void Draw()
-    {
-        if (!FTerminal || FStatus.empty())
-            return;
-        const int filled = FProgress / 5;
-        std::fprintf(stderr, "\r\033[K[%.*s%.*s] %3d%%  total %3d%%  %s", filled, "####################",
-                     20 - filled, "                    ", FProgress, FTotal, FStatus.c_str());
-        FDrawn = true;
-    }
-
-    std::vector<std::string> FInputs;
-    std::string FOutput;
-    const std::atomic<int>& FStopFlag;
-    bool FTerminal;
-    bool FDrawn = false;
-    int FFilter = 1;
-    std::string FStatus;
-    std::string FExtracted;
-    int FProgress = 0;
-    int FTotal = 0;
-};
 
 // path made full against the working directory; path itself when that
 // cannot be found.
@@ -268,7 +197,7 @@ int main(int argc, char** argv)
     }
     state.ProcessingMode = eit::FilterModeAt(scan ? scanType + 1 : filter);
 
-    ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir,
+    eit::ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir,
                      state.StopFlag);
     view.SetFilterIndex(filter);
     eit::Batch batch(state, view);

@@ -93,4 +93,34 @@ public:
     virtual void ProcessEvents() = 0;
 };
 
+// A BatchView without a window, the base of the driver's console, the fuzz
+// targets' view and the tests' views: an empty input list, a picker that is
+// cancelled, and every display call ignored except the two bars, which keep
+// their positions because the batch decides from them when to move them.
+class QuietBatchView : public BatchView {
+public:
+    int InputCount() const override { return 0; }
+    std::string InputEntry(int) const override { return {}; }
+    int FilterIndex() const override { return 1; }
+    void SetStatus(const std::string&) override {}
+    int ProgressPosition() const override { return FProgress; }
+    void SetProgress(int position) override { FProgress = position; }
+    int TotalPosition() const override { return FTotal; }
+    void SetTotal(int position) override { FTotal = position; }
+    void SetExtracted(const std::string&) override {}
+    void ClearResults() override {}
+    void AppendResult(const std::string&) override {}
+    int ResultLineCount() const override { return 0; }
+    void FocusResults() override {}
+    void SetStopEnabled(bool) override {}
+    void SetSaveLogEnabled(bool) override {}
+    bool PickDirectory(std::string&) override { return false; }
+    void ShowMessage(const std::string&, const std::string&) override {}
+    void ProcessEvents() override {}
+
+private:
+    int FProgress = 0;
+    int FTotal = 0;
+};
+
 } // namespace eit

@@ -19,33 +19,8 @@
 
 namespace eit::fuzz {
 
-// A BatchView without a window. Progress and Total keep their positions,
-// because the extraction decides from them when to move the bar.
-class NullView : public BatchView {
-public:
-    int InputCount() const override { return 0; }
-    std::string InputEntry(int) const override { return {}; }
-    int FilterIndex() const override { return 1; }
-    void SetStatus(const std::string&) override {}
-    int ProgressPosition() const override { return FProgress; }
-    void SetProgress(int position) override { FProgress = position; }
-    int TotalPosition() const override { return FTotal; }
-    void SetTotal(int position) override { FTotal = position; }
-    void SetExtracted(const std::string&) override {}
-    void ClearResults() override {}
-    void AppendResult(const std::string&) override {}
-    int ResultLineCount() const override { return 0; }
-    void FocusResults() override {}
-    void SetStopEnabled(bool) override {}
-    void SetSaveLogEnabled(bool) override {}
-    bool PickDirectory(std::string&) override { return false; }
-    void ShowMessage(const std::string&, const std::string&) override {}
-    void ProcessEvents() override {}
-
-private:
-    int FProgress = 0;
-    int FTotal = 0;
-};
+// The fuzz targets' window: does nothing.
+using NullView = QuietBatchView;
 
 // Ends the run as a crash, so the fuzzer keeps the input that broke a rule.
 [[noreturn]] inline void Fail(const std::string& what)

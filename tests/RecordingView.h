@@ -11,7 +11,7 @@
 namespace eit::test {
 
 // A BatchView made of plain members that records what the batch showed.
-class RecordingView : public BatchView {
+class RecordingView : public QuietBatchView {
 public:
     std::vector<std::string> Inputs;
     int Filter = 1;

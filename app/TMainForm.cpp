@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "FileError.h"
 #include "FileUtil.h"
+#include "Formats.h"
 #include "LineList.h"
 #include "CollectFiles.h"
 #include "PathText.h"

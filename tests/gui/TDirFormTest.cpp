@@ -4,6 +4,7 @@
 
 #include "CollectFiles.h"
 #include "Dialogs.h"
+#include "Formats.h"
 
 #include <QApplication>
 #include <QTest>

@@ -6,6 +6,7 @@
 #include "ConsoleView.h"
 #include "FileError.h"
 #include "FileUtil.h"
+#include "Formats.h"
 
 #include <atomic>
 #include <csignal>

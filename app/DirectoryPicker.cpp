@@ -1,5 +1,7 @@
 #include "DirectoryPicker.h"
 
+#include "Dialogs.h"
+#include "Guard.h"
 #include "PathText.h"
 
 #include <QDialogButtonBox>
@@ -26,7 +28,7 @@ TDirectoryPicker::TDirectoryPicker(const QByteArray& dir, QWidget* parent)
     auto* browse = new QToolButton;
     browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     browse->setToolTip(tr("Browse"));
-    connect(browse, &QToolButton::clicked, this, &TDirectoryPicker::Browse);
+    connect(browse, &QToolButton::clicked, this, [this] { RunGuarded(QtDialogs(), this, [this] { Browse(); }); });
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(tr("Directory:")));
     row->addWidget(FEdit, 1);
@@ -58,6 +60,11 @@ void TDirectoryPicker::Browse()
 }
 
 void TDirectoryPicker::accept()
+{
+    RunGuarded(QtDialogs(), this, [this] { AcceptIfUsable(); });
+}
+
+void TDirectoryPicker::AcceptIfUsable()
 {
     if (FEdit->text().trimmed().isEmpty())
         return;

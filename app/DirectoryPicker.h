@@ -26,6 +26,8 @@ public:
 
 private:
     void Browse();
+    // accept() without its guard.
+    void AcceptIfUsable();
 
     QByteArray FStart;
     QLineEdit* FEdit;

@@ -4,13 +4,18 @@
 
 #include "CollectFiles.h"
 #include "Dialogs.h"
+#include "Guard.h"
 #include "PathText.h"
 
 #include <QFile>
 #include <QSignalBlocker>
 #include <QStyle>
 
-#include <exception>
+template <typename Handler>
+void TDirForm::Guarded(Handler&& handler)
+{
+    RunGuarded(FDialogs, parentWidget() ? parentWidget() : this, std::forward<Handler>(handler));
+}
 
 TDirForm::TDirForm(TDialogs& dialogs, std::function<QString()> filterText, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TDirForm>()), FDialogs(dialogs), FFilterSource(std::move(filterText))
@@ -92,18 +97,5 @@ void TDirForm::CallDialogClick()
     if (FDialogs.PickDirectory(this, dir)) {
         FPickedDir = dir;
         ui->ScanDir->setText(ShownPath(dir));
-    }
-}
-
-// Qt must never see an exception unwind through its frames: a failing
-// handler shows its message and leaves the dialog usable.
-template <typename Handler>
-void TDirForm::Guarded(Handler handler)
-{
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        QWidget* owner = parentWidget() ? parentWidget() : this;
-        FDialogs.ShowError(owner, QString::fromLocal8Bit(e.what()));
     }
 }

@@ -52,8 +52,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Runs handler through RunGuarded, its errors shown over the main window.
     template <typename Handler>
-    void Guarded(Handler handler);
+    void Guarded(Handler&& handler);
 
     std::unique_ptr<Ui::TDirForm> ui;
     TDialogs& FDialogs;

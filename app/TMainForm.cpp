@@ -3,6 +3,8 @@
 #include "Dialogs.h"
 #include "FileError.h"
 #include "FileUtil.h"
+#include "Formats.h"
+#include "Guard.h"
 #include "LineList.h"
 #include "CollectFiles.h"
 #include "PathText.h"
@@ -122,21 +124,17 @@ void TMainForm::FormDestroy()
     FState.ReplayLines.Clear();
 }
 
+template <typename Handler>
+void TMainForm::Guarded(Handler&& handler)
+{
+    RunGuarded(FDialogs, this, std::forward<Handler>(handler));
+    if (FCloseRequested && !FBatch.Running())
+        close();
+}
+
 void TMainForm::ConnectClick(QAbstractButton* button, void (TMainForm::*handler)())
 {
     connect(button, &QAbstractButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
-}
-
-void TMainForm::Guarded(const std::function<void()>& handler)
-{
-    // No exception may unwind through Qt's frames: every handler ends here.
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        FDialogs.ShowError(this, FromText(e.what()));
-    }
-    if (FCloseRequested && !FBatch.Running())
-        close();
 }
 
 void TMainForm::SetListButtons(bool enabled)

@@ -5,7 +5,6 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,8 +20,8 @@ class TTextObject;
 
 // The main window: the input list, the batch with its progress display, and
 // the list and results files. It is the batch's view; every handler enters
-// through Guarded(), so an error shows as a message box and the window stays
-// usable.
+// through Guarded(), so an error shows as a message box owned by the window
+// and the window stays usable.
 class TMainForm : public QWidget, public eit::BatchView {
     Q_OBJECT
 
@@ -74,7 +73,10 @@ protected:
 private:
     void FormCreate();
     void FormDestroy();
-    void Guarded(const std::function<void()>& handler);
+    // Runs handler through RunGuarded, then closes the window when a close
+    // waited for the batch to end.
+    template <typename Handler>
+    void Guarded(Handler&& handler);
     void ConnectClick(class QAbstractButton* button, void (TMainForm::*handler)());
     void SetListButtons(bool enabled);
     void EnableListButtonsIfFilled();

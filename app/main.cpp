@@ -1,11 +1,11 @@
 // Extract\Insert Tool: program entry.
 
 #include "Dialogs.h"
+#include "Guard.h"
 #include "TMainForm.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QMessageBox>
 
 #include <cstdio>
 #include <cstring>
@@ -22,15 +22,15 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(EIT_VERSION));
-    try {
+    // An error that escapes the window is shown without an owner: the
+    // window is gone by then.
+    RunGuarded(QtDialogs(), nullptr, [] {
         TMainForm mainForm(QtDialogs());
         // The form loads the resources; the icon is one of them.
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/extract-insert-tool.png")));
         mainForm.setWindowIcon(QApplication::windowIcon());
         mainForm.show();
-        app.exec();
-    } catch (const std::exception& e) {
-        QMessageBox::information(nullptr, QStringLiteral("Extract\\Insert Tool"), QString::fromLocal8Bit(e.what()));
-    }
+        QApplication::exec();
+    });
     return 0;
 }

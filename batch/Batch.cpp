@@ -3,6 +3,7 @@
 #include "DataPack.h"
 #include "FileError.h"
 #include "FileUtil.h"
+#include "Formats.h"
 
 #include <map>
 
@@ -85,7 +86,8 @@ void Batch::CheckInputs() const
         if (entry.find_first_of("\r\n") != std::string::npos)
             throw FileError("Cannot process file name with a line break: " + WithBreaksEscaped(entry));
     }
-    if (FState.ProcessingMode != kModeExtract)
+    const InputType* type = InputTypeOfMode(FState.ProcessingMode);
+    if (!type || !type->IsPack())
         return;
     // Output files are named after the pack's base name in a folder chosen
     // by OutputPathFor, so packs agreeing in both write the same files.
@@ -128,9 +130,9 @@ void Batch::DispatchFile(std::uint8_t mode, const std::string& entry)
     FView.FocusResults();
     FView.SetSaveLogEnabled(false);
     FView.SetStopEnabled(true);
-    if (mode == kModeExtract)
-        ExtractPack(entry, FState, FView);
-    else if (mode == kModeReplayLogs || mode == kModeReplayList)
+    if (const InputType* type = InputTypeOfMode(mode); type && type->IsPack())
+        type->Extract(entry, FState, FView);
+    else if (type)
         ReplayLog(FState, FView, entry, PackHandler);
     FView.SetStopEnabled(false);
     if (FView.ResultLineCount() > 0)

@@ -33,8 +33,9 @@ public:
     // Does nothing while a batch is already running (a click that reaches
     // us through the running batch's event pump).
     void BProcessClick();
-    // Runs one listed file through the handler of its mode: ExtractPack for
-    // mode 1, ReplayLog for modes 2 and 3.
+    // Runs one listed file through the handler of its mode: the extract
+    // handler of the pack format with that mode (ExtractPack for mode 1),
+    // ReplayLog for a list type's mode (2 and 3). Any other mode runs nothing.
     void DispatchFile(std::uint8_t mode, const std::string& entry);
     void StopClick();
     void ShowProgress(int value);
@@ -43,8 +44,9 @@ public:
 
     FileHandlerFn FileHandler;
     ProgressHandlerFn ProgressHandler;
-    // What the list replay hands each data pack source to.
-    ReplayPackFn PackHandler = ReplayPack;
+    // When set, what the list replay hands every pack source to in place of
+    // its format's replay handler.
+    ReplayPackFn PackHandler;
 
 private:
     void CheckInputs() const;

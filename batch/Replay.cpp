@@ -1,6 +1,7 @@
 #include "Replay.h"
 
 #include "FileUtil.h"
+#include "Formats.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -28,20 +29,6 @@ Marker MarkerOf(std::string_view word)
     return Marker::None;
 }
 
-// The mode a "#Format: " record's value names: FilterModes at the position of
-// the first equal FormatNames entry. A value without a word names nothing,
-// so the empty format names never match.
-std::uint8_t ModeOfFormat(std::string_view value)
-{
-    const std::string_view name = FirstWord(value);
-    if (name.empty())
-        return kReplayNoFormat;
-    for (std::size_t k = 0; k < FormatNames.size(); ++k)
-        if (name == FormatNames[k])
-            return FilterModes[k];
-    return kReplayNoFormat;
-}
-
 int TotalPosition(std::int32_t line, std::int32_t count)
 {
     // A file of one line shows its only line as done.
@@ -67,7 +54,7 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
     state.ReplayLines.Put(i, line);
 
     if (marker == Marker::Format) {
-        state.ReplayMode = ModeOfFormat(line);
+        state.ReplayMode = ModeOfFormatName(FirstWord(line));
         return i;
     }
     if (marker != Marker::Source)
@@ -80,9 +67,11 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
         return i;
     const std::string name = FileNamePart(path);
     view.SetStatus("Processing " + name + "...");
-    if (state.ReplayMode == kModeExtract)
-        return packHandler(state, source, JoinPath(state.TargetDir, name), i + 1);
-    return i;
+    const InputType* format = InputTypeOfMode(state.ReplayMode);
+    if (!format || !format->Replay)
+        return i;
+    const std::string target = JoinPath(state.TargetDir, name);
+    return packHandler ? packHandler(state, source, target, i + 1) : format->Replay(state, source, target, i + 1);
 }
 
 } // namespace

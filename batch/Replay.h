@@ -9,8 +9,8 @@
 
 namespace eit {
 
-// The handler a replay gives each source of a "#Format: BIN" record; it has
-// the shape and contract of ReplayPack.
+// A handler that takes every pack source of a replay in place of its
+// format's replay handler; it has the shape and contract of ReplayPack.
 using ReplayPackFn = std::function<std::int32_t(BatchState& state, SourceStream& source,
                                                 const std::string& targetPath, std::int32_t lineIndex)>;
 
@@ -19,8 +19,9 @@ using ReplayPackFn = std::function<std::int32_t(BatchState& state, SourceStream&
 // "#Target" by their first word (whole and case-sensitive), shortens such a
 // line in memory to what follows its marker, keeps the last format in
 // state.ReplayMode, and opens every existing source for reading and writing
-// until the end of its line, handing packs to packHandler with
-// TargetDir/name and the index of the next line. Sources that do not exist,
+// until the end of its line. A source that follows a pack format's record
+// goes to that format's replay handler (to packHandler when one is given)
+// with TargetDir/name and the index of the next line. Sources that do not exist,
 // and FIFOs, sockets and devices, are passed over. Shows "Processing <name>..." for the file and for each
 // source, moves Total to the share of lines reached and Progress by one per
 // line, and pumps events once per line. Stops before the next line once
@@ -28,7 +29,7 @@ using ReplayPackFn = std::function<std::int32_t(BatchState& state, SourceStream&
 // Throws FileError "Cannot open file %s" when fileName cannot be read or an
 // existing source cannot be opened for reading and writing.
 void ReplayLog(BatchState& state, BatchView& view, const std::string& fileName,
-               const ReplayPackFn& packHandler = ReplayPack);
+               const ReplayPackFn& packHandler = {});
 
 // The first word of text as the "%s" scan reads it: leading blanks, tabs and
 // line ends skipped, then everything up to the next of them. Empty when the

@@ -9,25 +9,16 @@
 
 namespace eit {
 
-// Filter position of the open dialog (from 1) -> processing mode. The order
-// 1, 3, 2 is deliberate: the second filter (project lists) is mode 3, the
-// third (log files) mode 2.
-inline constexpr std::array<std::uint8_t, 3> FilterModes{1, 3, 2};
-// Format names written in "#Format: " records, parallel to FilterModes.
-inline constexpr std::array<const char*, 3> FormatNames{"BIN", "", ""};
 // First words of a result-log line that the replay recognises.
 inline constexpr std::array<const char*, 3> LogMarkers{"#Format:", "#Source:", "#Target"};
 
+// The processing modes. Which input type runs in which mode, and the format
+// names of "#Format: " records, are the batch's table of input types.
 inline constexpr std::uint8_t kModeExtract = 1;
 inline constexpr std::uint8_t kModeReplayLogs = 2;
 inline constexpr std::uint8_t kModeReplayList = 3;
 // ReplayMode while the replayed file has named no known format.
 inline constexpr std::uint8_t kReplayNoFormat = 4;
-
-// FilterModes at a position counted from 1; 0 for a position outside the table.
-std::uint8_t FilterModeAt(int position);
-// FormatNames at a position counted from 1; "" outside the table.
-std::string FormatNameAt(int position);
 
 // Where the extension list lives: the build's EIT_EXTLIST_PATH when set,
 // otherwise $HOME/Projects/Kestrane/extlist.txt.

@@ -6,11 +6,6 @@
 
 namespace eit {
 
-// The filter of the open dialog that fills the input list, and with it the
-// file types a directory scan offers, pair by pair.
-inline constexpr const char* kInputFilter =
-    "Data Packs (*.bin)|*.bin|Project list files (*.lst)|*.lst|Log files (*.log)|*.log";
-
 // One type of an open-dialog filter text "Description|mask|Description|mask".
 struct FilterPair {
     std::string Description;

@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 #include "DirectoryPicker.h"
+#include "FileError.h"
 #include "FileUtil.h"
 #include "PackBuilder.h"
 #include "TDirForm.h"
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <new>
 #include <optional>
 
 namespace {
@@ -592,6 +594,38 @@ TEST_F(MainFormTest, ErrorOnTheSecondPackIsShownAndTheWindowStaysUsable)
 
     Click(ui.BClearAll); // still answers
     EXPECT_EQ(ListButtons(), kAllOff);
+}
+
+TEST_F(MainFormTest, WhateverAHandlerThrowsIsShownAndTheWindowStaysUsable)
+{
+    Add({Pack("a.bin")}, 1);
+    const struct {
+        void (*Throw)();
+        const char* Shown;
+    } cases[] = {{[] { throw eit::FileError("Cannot create file /x/TIM/a_0000.tim"); },
+                  "Cannot create file /x/TIM/a_0000.tim"},
+                 {[] { throw std::bad_alloc(); }, "Out of memory"},
+                 {[] { throw 42; }, "Unexpected error"}};
+    auto& batch = Form.BatchRun();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Shown);
+        Dialogs.Errors.clear();
+        Dialogs.Dirs.push_back(Dir.Path());
+        batch.FileHandler = [&](std::uint8_t, const std::string&) { c.Throw(); };
+        Click(ui.BProcess);
+        EXPECT_EQ(Dialogs.Errors, std::vector<QString>{c.Shown});
+        EXPECT_FALSE(batch.Running());
+        EXPECT_FALSE(ui.Stop->isEnabled());
+        EXPECT_EQ(ui.Total->value(), 0);
+    }
+    EXPECT_TRUE(Dialogs.Messages.empty());
+
+    // The next batch runs to its end.
+    batch.FileHandler = [&](std::uint8_t mode, const std::string& entry) { batch.DispatchFile(mode, entry); };
+    Dialogs.Dirs.push_back(Dir.Path());
+    Click(ui.BProcess);
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("TIM/a_0000.tim")));
+    EXPECT_EQ(Dialogs.Messages, (std::vector<std::pair<QString, QString>>{{"Operation complete!", "Process status:"}}));
 }
 
 TEST_F(MainFormTest, ProjectListThatCannotBeReadIsNamed)

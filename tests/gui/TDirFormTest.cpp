@@ -4,12 +4,14 @@
 
 #include "CollectFiles.h"
 #include "Dialogs.h"
+#include "Formats.h"
 
 #include <QApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -23,7 +25,7 @@ public:
     {
         OpenedAt = dir;
         if (Failure)
-            throw std::runtime_error(Failure);
+            Failure();
         if (Confirm)
             dir = Answer;
         return Confirm;
@@ -33,7 +35,7 @@ public:
 
     bool Confirm = false;
     QByteArray Answer;
-    const char* Failure = nullptr;
+    void (*Failure)() = nullptr;
     QByteArray OpenedAt;
     QStringList Messages;
 };
@@ -139,10 +141,26 @@ TEST_F(DirFormTest, PickedFolderKeepsItsBytesUntilTheTextIsRetyped)
 TEST_F(DirFormTest, AFailingPickerIsReportedAndTheDialogStaysOpen)
 {
     Show();
-    Dialogs.Failure = "Cannot create directory /x";
+    const struct {
+        void (*Throw)();
+        const char* Shown;
+    } cases[] = {{[] { throw std::runtime_error("Cannot create directory /x"); }, "Cannot create directory /x"},
+                 {[] { throw std::bad_alloc(); }, "Out of memory"},
+                 {[] { throw "a text"; }, "Unexpected error"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Shown);
+        Dialogs.Messages.clear();
+        Dialogs.Failure = c.Throw;
+        QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
+        EXPECT_EQ(Dialogs.Messages, QStringList{c.Shown});
+        EXPECT_TRUE(Form.isVisible());
+    }
+    // Still answering: the next pick is taken.
+    Dialogs.Failure = nullptr;
+    Dialogs.Confirm = true;
+    Dialogs.Answer = "/picked";
     QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-    EXPECT_EQ(Dialogs.Messages, QStringList{"Cannot create directory /x"});
-    EXPECT_TRUE(Form.isVisible());
+    EXPECT_EQ(ui.ScanDir->text(), QStringLiteral("/picked"));
 }
 
 TEST_F(DirFormTest, TabRunsFromOkThroughCancelAndTheDirectoryToTheType)

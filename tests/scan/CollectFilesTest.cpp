@@ -2,6 +2,7 @@
 
 #include "BatchState.h"
 #include "DataPack.h"
+#include "Formats.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "DataPack.h"
 #include "FileError.h"
+#include "FileUtil.h"
 #include "PackBuilder.h"
 #include "RecordingView.h"
 #include "TestSupport.h"
@@ -171,6 +172,31 @@ TEST_F(ExtractPackTest, StopFlagEndsThePackBetweenSlots)
     ExtractPack(pack, State, View);
     EXPECT_EQ(test::ListTree(State.TargetDir), "A/p_0000.a\n");
     EXPECT_LT(State.ResultLog.Count(), 8192);
+}
+
+TEST_F(ExtractPackTest, ReplacesFilesWhoseNamesFillTheNameLimit)
+{
+    // An existing file is replaced through a temporary name beside it, which
+    // must fit the 255-byte limit as well as the output name does.
+    const struct {
+        std::string Base;
+        std::string Ext;
+    } cases[]{
+        {std::string(246, 'n'), "tim"},  // 246 + "_0000.tim" = 255 bytes
+        {"p", std::string(243, 'e')},    // "p_0000." + 243 = 250 bytes
+    };
+    for (const auto& c : cases) {
+        ExtList(c.Ext + "\n");
+        const PackBuilder builder = PackBuilder().Entry(0, 1);
+        const std::string pack = Pack(c.Base + ".bin", builder);
+        const std::string name = AsciiUpper(c.Ext) + "/" + c.Base + "_0000." + c.Ext;
+        ExtractPack(pack, State, View);
+        WriteFile(State.TargetDir + "/" + name, "stale");
+        ExtractPack(pack, State, View);
+        EXPECT_EQ(ReadFile(State.TargetDir + "/" + name), builder.EntryData(0)) << c.Ext;
+        EXPECT_EQ(test::ListTree(State.TargetDir), name + "\n"); // no temporary left
+        std::filesystem::remove_all(State.TargetDir);
+    }
 }
 
 TEST_F(ExtractPackTest, EntriesBeyondTwoGibibytesAreReachedWith64BitOffsets)

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -166,12 +169,39 @@ TEST_F(ExtractPackTest, StopFlagEndsThePackBetweenSlots)
     ExtList("a\nb\nc\n");
     const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1).Entry(4000, 1).Entry(8000, 1));
     View.OnEvents = [&] {
-        if (View.Progress == 10)
+        if (View.Progress == 33) // a third of the bytes: slot 0 is done
             State.StopFlag = 1;
     };
     ExtractPack(pack, State, View);
     EXPECT_EQ(test::ListTree(State.TargetDir), "A/p_0000.a\n");
     EXPECT_LT(State.ResultLog.Count(), 8192);
+}
+
+TEST_F(ExtractPackTest, LargeEntryMovesTheBarAndServesTheWindowWhileItIsCopied)
+{
+    // 24 MiB of zeros, several times the chunk the extraction copies at once.
+    constexpr std::uint32_t kLarge = 12 * 1024;
+    ExtList("a\nb\nc\n");
+    const PackBuilder builder = PackBuilder().Entry(0, 1).ZeroEntry(1, kLarge).Entry(2, 1);
+    builder.WriteSparse(Dir.File("p.bin"));
+    std::vector<int> shownDuringSlot1;
+    View.OnEvents = [&] {
+        if (State.ResultLog.Count() == 1)
+            shownDuringSlot1.push_back(View.Progress);
+    };
+
+    ExtractPack(Dir.File("p.bin"), State, View);
+
+    // The bar follows the bytes: slot 0 is almost nothing, slot 1 nearly all.
+    ASSERT_GE(shownDuringSlot1.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(shownDuringSlot1.begin(), shownDuringSlot1.end()));
+    EXPECT_GT(shownDuringSlot1.front(), 0);
+    EXPECT_LT(shownDuringSlot1.back(), 99);
+    EXPECT_EQ(View.ProgressHistory.back(), 99);
+    EXPECT_EQ(View.Extracted, "Extracted: 2");
+    EXPECT_EQ(std::filesystem::file_size(State.TargetDir + "/B/p_0001.b"), kLarge * 2048ull);
+    EXPECT_EQ(ReadFile(State.TargetDir + "/C/p_0002.c"), builder.EntryData(2));
+    EXPECT_EQ(State.ResultLog.Count(), 8192);
 }
 
 TEST_F(ExtractPackTest, ReplacesFilesWhoseNamesFillTheNameLimit)

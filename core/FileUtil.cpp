@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <filesystem>
 #include <memory>
@@ -178,11 +179,24 @@ void WriteFileAtomically(const std::string& path, std::string_view data)
 
 namespace {
 
+// A short name beside path (".eit-" and six letters or digits), so that it
+// fits wherever path's own name fits. Callers create it exclusively and
+// retry on a clash.
 std::string TempNameFor(const std::string& path)
 {
-    static std::atomic<unsigned> counter{0};
-    static const std::string pid = std::to_string(::getpid());
-    return DirectoryPart(path) + "." + FileNamePart(path) + "." + pid + "." + std::to_string(counter++) + ".tmp";
+    static constexpr std::string_view kLetters = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    static std::atomic<std::uint64_t> next{static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())
+                                           ^ std::uint64_t{static_cast<std::uint32_t>(::getpid())} << 32};
+    // Spread consecutive values over all names (a splitmix64 step), so that
+    // two processes started together rarely try the same names.
+    std::uint64_t value = next.fetch_add(0x9E3779B97F4A7C15ull);
+    value = (value ^ value >> 30) * 0xBF58476D1CE4E5B9ull;
+    value = (value ^ value >> 27) * 0x94D049BB133111EBull;
+    value ^= value >> 31;
+    std::string name = DirectoryPart(path) + ".eit-";
+    for (int i = 0; i < 6; ++i, value /= kLetters.size())
+        name += kLetters[value % kLetters.size()];
+    return name;
 }
 
 // A named temporary beside path, opened for writing; -1 when none can be made.

@@ -54,11 +54,14 @@ bool HasParentStep(std::string_view relative)
     return false;
 }
 
-constexpr std::uint64_t kBackgroundCommitLimit = 32 * 1024;
+// Entries are copied in chunks of this size, so that the window is served
+// and Stop is seen while a large entry is copied.
+constexpr std::uint64_t kCopyChunk = 8 << 20;
 
-// Gives finished output files their names on a second thread, so that
-// naming one file overlaps with copying the next. The first failure is kept
-// for Check(); files queued after a failure are discarded, not named.
+// Names finished output files on a second thread, in the order they were
+// queued, so that naming one file overlaps with copying the next. The first
+// failure is kept for Check(); files queued after a failure are discarded,
+// not named.
 class BackgroundCommitter {
 public:
     BackgroundCommitter() : FWorker([this] { Run(); }) {}
@@ -139,6 +142,56 @@ private:
     std::thread FWorker; // last: it starts once everything above exists
 };
 
+// The Progress bar of one pack: the share of the pack's entry bytes copied
+// so far, or of its slots passed when its entries hold no bytes. Sets the
+// bar and the Extracted caption and pumps events only when the position
+// changes.
+class PackProgress {
+public:
+    PackProgress(BatchState& state, BatchView& view, std::uint64_t totalBytes)
+        : FState(state), FView(view), FTotal(totalBytes)
+    {
+    }
+
+    // Shows the position while the current entry is copied, with
+    // entryBytes of it done. False once Stop was requested (possibly from
+    // inside the pump this call ran).
+    bool Copying(std::uint64_t entryBytes)
+    {
+        if (FTotal > 0)
+            Show(BytePosition(FDone + entryBytes));
+        return FState.StopFlag.load() == 0;
+    }
+
+    // Shows the position after slot, whose entry held `bytes`.
+    void SlotDone(int slot, std::uint64_t bytes)
+    {
+        FDone += bytes;
+        Show(FTotal > 0 ? BytePosition(FDone) : slot * 100 / kPackSlots);
+    }
+
+private:
+    void Show(int position)
+    {
+        if (position == FView.ProgressPosition())
+            return;
+        FView.SetProgress(position);
+        FView.SetExtracted("Extracted: " + std::to_string(FState.ExtractedFiles));
+        FView.ProcessEvents();
+    }
+
+    // The bar stops at 99 within a pack, as the slot count does.
+    int BytePosition(std::uint64_t done) const
+    {
+        return static_cast<int>(std::min<std::uint64_t>(99, done * 100 / FTotal));
+    }
+
+    BatchState& FState;
+    BatchView& FView;
+    const std::uint64_t FTotal;
+    std::uint64_t FDone = 0;
+};
+
 // Checks the extension lines the pack will use before anything is written.
 void CheckExtensions(const LineList& extensions, int used, const std::string& listPath)
 {
@@ -160,8 +213,10 @@ public:
     }
 
     // Copies the entry of slot to the file its extension names and returns
-    // that file's path. Small files get their names in the background.
-    std::string Write(int slot, const PackEntry& entry, const std::string& ext)
+    // that file's path; the file gets its name in the background. Reports
+    // each copied chunk to progress; when that asks to stop before the
+    // entry is complete, the file is discarded and nullopt returned.
+    std::optional<std::string> Write(int slot, const PackEntry& entry, const std::string& ext, PackProgress& progress)
     {
         const std::string name = AsciiUpper(ext) + kPathSep + FBaseName + "_" + HexNumber(slot, kDigits) + "." + ext;
         std::string path = OutputPathFor(FState, FPackPath, name);
@@ -174,13 +229,14 @@ public:
         AtomicFile out(path);
         if (entry.Offset() > FPackSize || entry.Length() > FPackSize - entry.Offset())
             throw FileError::StreamRead();
-        CopyRange(FPack, entry.Offset(), entry.Length(), out);
-        // Naming costs as much as copying a small entry; for large ones the
-        // copy dominates and they are named here.
-        if (entry.Length() < kBackgroundCommitLimit)
-            FCommitter.Push(std::move(out));
-        else
-            out.Commit();
+        for (std::uint64_t done = 0; done < entry.Length();) {
+            const std::uint64_t chunk = std::min(kCopyChunk, entry.Length() - done);
+            CopyRange(FPack, entry.Offset() + done, chunk, out);
+            done += chunk;
+            if (done < entry.Length() && !progress.Copying(done))
+                return std::nullopt;
+        }
+        FCommitter.Push(std::move(out));
         return path;
     }
 
@@ -288,11 +344,16 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
 
     extensions.LoadFromFile(state.ExtListPath);
     int used = 0;
-    for (int slot = 0; slot < kPackSlots; ++slot)
-        used += ReadPackEntry(directory.data(), slot).SectorCount != 0;
+    std::uint64_t totalBytes = 0;
+    for (int slot = 0; slot < kPackSlots; ++slot) {
+        const PackEntry entry = ReadPackEntry(directory.data(), slot);
+        used += entry.SectorCount != 0;
+        totalBytes += entry.Length();
+    }
     CheckExtensions(extensions, used, state.ExtListPath);
 
     int nextLine = 0;
+    PackProgress progress(state, view, totalBytes);
     SlotWriter writer(state, p, pack, packSize);
     BackgroundCommitter& committer = writer.Committer();
     try {
@@ -305,16 +366,14 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
                 state.ResultLog.Add("NULL");
             } else {
                 const std::string& ext = extensions.Get(nextLine++);
-                state.ResultLog.Add(writer.Write(slot, entry, ext.empty() ? "raw" : ext));
+                const std::optional<std::string> path = writer.Write(slot, entry, ext.empty() ? "raw" : ext, progress);
+                if (!path)
+                    break; // stopped inside the entry: it leaves no file and no line
+                state.ResultLog.Add(*path);
                 state.ExtractedBytes += static_cast<std::int64_t>(entry.Length());
                 ++state.ExtractedFiles;
             }
-            const int percent = slot * 100 / kPackSlots;
-            if (percent != view.ProgressPosition()) {
-                view.SetProgress(percent);
-                view.SetExtracted("Extracted: " + std::to_string(state.ExtractedFiles));
-                view.ProcessEvents();
-            }
+            progress.SlotDone(slot, entry.Length());
         }
     } catch (...) {
         // A queued file belongs to an earlier slot: its failure came first.

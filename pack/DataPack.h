@@ -34,9 +34,13 @@ std::string OutputPathFor(const BatchState& state, const std::string& p, const s
 std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r);
 
 // Extracts every non-empty slot of pack p to its own file and appends one
-// ResultLog line per slot (the output path, or "NULL"). Moves the Progress
-// bar and pumps events at most once per percent. Observes StopFlag between
-// slots. Throws FileError: "Cannot open file %s" (pack or extension list
+// ResultLog line per slot (the output path, or "NULL"). The Progress bar
+// shows the share of the pack's entry bytes copied (of its slots when the
+// entries hold no bytes), 0..99; the bar, the Extracted caption and the
+// event pump are touched only when the position changes, also within a
+// large entry. StopFlag ends the pack between slots and between the chunks
+// of a large entry; an entry stopped midway leaves no file and no line.
+// Throws FileError: "Cannot open file %s" (pack or extension list
 // missing, unreadable or no regular file),
 // "Data pack %s is shorter than its directory", an invalid extension line,
 // "List index out of bounds (%d)" (extension list too short),

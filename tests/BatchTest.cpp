@@ -145,7 +145,7 @@ TEST_F(BatchTest, StopEndsTheBatchAndSavesWhatWasDone)
     AddPack("b.bin");
     State.StopFlag = 1; // left over from an earlier batch: cleared at the start
     View.OnEvents = [&] {
-        if (View.StopEnabled && View.Progress == 5)
+        if (View.StopEnabled && View.Progress == 50) // after a.bin's first of two entries
             TheBatch.StopClick();
     };
     TheBatch.BProcessClick();
@@ -154,6 +154,30 @@ TEST_F(BatchTest, StopEndsTheBatchAndSavesWhatWasDone)
     EXPECT_LT(State.ResultLog.Count(), 2 + 8192);
     EXPECT_EQ(ReadFile(Out("result.log")), State.ResultLog.Text());
     EXPECT_FALSE(std::filesystem::exists(Out("TIM/b_0000.tim")));
+    EXPECT_EQ(View.Messages, (std::vector{kComplete}));
+}
+
+TEST_F(BatchTest, StopInsideALargeEntryDiscardsItAndSavesOnlyCompleteFiles)
+{
+    const std::string big = Dir.File("big.bin");
+    PackBuilder().Entry(0, 1).ZeroEntry(1, 12 * 1024).WriteSparse(big);
+    View.Inputs.push_back(big);
+    AddPack("after.bin");
+    // Pressed while slot 1 is copied: slot 0 is logged, slot 1 is not yet.
+    int logLinesAtStop = -1;
+    View.OnEvents = [&] {
+        if (logLinesAtStop < 0 && View.StopEnabled && View.Progress > 0) {
+            logLinesAtStop = State.ResultLog.Count();
+            TheBatch.StopClick();
+        }
+    };
+    TheBatch.BProcessClick();
+
+    EXPECT_EQ(logLinesAtStop, 3);
+    // No file and no temporary for slot 1, nothing of the next pack.
+    EXPECT_EQ(test::ListTree(*View.PickedDir), "TIM/big_0000.tim\nresult.log\n");
+    EXPECT_EQ(ReadFile(Out("result.log")), "#Format: BIN\r\n#Source: " + big + "\r\n" + Out("TIM/big_0000.tim") + "\r\n");
+    EXPECT_EQ(View.Results, std::vector<std::string>{"Total 2048 bytes extracted."});
     EXPECT_EQ(View.Messages, (std::vector{kComplete}));
 }
 

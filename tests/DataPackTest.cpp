@@ -1,10 +1,14 @@
 #include "DataPack.h"
 #include "FileError.h"
+#include "FileUtil.h"
 #include "PackBuilder.h"
 #include "RecordingView.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -165,12 +169,64 @@ TEST_F(ExtractPackTest, StopFlagEndsThePackBetweenSlots)
     ExtList("a\nb\nc\n");
     const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1).Entry(4000, 1).Entry(8000, 1));
     View.OnEvents = [&] {
-        if (View.Progress == 10)
+        if (View.Progress == 33) // a third of the bytes: slot 0 is done
             State.StopFlag = 1;
     };
     ExtractPack(pack, State, View);
     EXPECT_EQ(test::ListTree(State.TargetDir), "A/p_0000.a\n");
     EXPECT_LT(State.ResultLog.Count(), 8192);
+}
+
+TEST_F(ExtractPackTest, LargeEntryMovesTheBarAndServesTheWindowWhileItIsCopied)
+{
+    // 24 MiB of zeros, several times the chunk the extraction copies at once.
+    constexpr std::uint32_t kLarge = 12 * 1024;
+    ExtList("a\nb\nc\n");
+    const PackBuilder builder = PackBuilder().Entry(0, 1).ZeroEntry(1, kLarge).Entry(2, 1);
+    builder.WriteSparse(Dir.File("p.bin"));
+    std::vector<int> shownDuringSlot1;
+    View.OnEvents = [&] {
+        if (State.ResultLog.Count() == 1)
+            shownDuringSlot1.push_back(View.Progress);
+    };
+
+    ExtractPack(Dir.File("p.bin"), State, View);
+
+    // The bar follows the bytes: slot 0 is almost nothing, slot 1 nearly all.
+    ASSERT_GE(shownDuringSlot1.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(shownDuringSlot1.begin(), shownDuringSlot1.end()));
+    EXPECT_GT(shownDuringSlot1.front(), 0);
+    EXPECT_LT(shownDuringSlot1.back(), 99);
+    EXPECT_EQ(View.ProgressHistory.back(), 99);
+    EXPECT_EQ(View.Extracted, "Extracted: 2");
+    EXPECT_EQ(std::filesystem::file_size(State.TargetDir + "/B/p_0001.b"), kLarge * 2048ull);
+    EXPECT_EQ(ReadFile(State.TargetDir + "/C/p_0002.c"), builder.EntryData(2));
+    EXPECT_EQ(State.ResultLog.Count(), 8192);
+}
+
+TEST_F(ExtractPackTest, ReplacesFilesWhoseNamesFillTheNameLimit)
+{
+    // An existing file is replaced through a temporary name beside it, which
+    // must fit the 255-byte limit as well as the output name does.
+    const struct {
+        std::string Base;
+        std::string Ext;
+    } cases[]{
+        {std::string(246, 'n'), "tim"},  // 246 + "_0000.tim" = 255 bytes
+        {"p", std::string(243, 'e')},    // "p_0000." + 243 = 250 bytes
+    };
+    for (const auto& c : cases) {
+        ExtList(c.Ext + "\n");
+        const PackBuilder builder = PackBuilder().Entry(0, 1);
+        const std::string pack = Pack(c.Base + ".bin", builder);
+        const std::string name = AsciiUpper(c.Ext) + "/" + c.Base + "_0000." + c.Ext;
+        ExtractPack(pack, State, View);
+        WriteFile(State.TargetDir + "/" + name, "stale");
+        ExtractPack(pack, State, View);
+        EXPECT_EQ(ReadFile(State.TargetDir + "/" + name), builder.EntryData(0)) << c.Ext;
+        EXPECT_EQ(test::ListTree(State.TargetDir), name + "\n"); // no temporary left
+        std::filesystem::remove_all(State.TargetDir);
+    }
 }
 
 TEST_F(ExtractPackTest, EntriesBeyondTwoGibibytesAreReachedWith64BitOffsets)

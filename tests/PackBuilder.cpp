@@ -2,6 +2,11 @@
 
 #include "PackDirectory.h"
 
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace eit::test {
 
 namespace {
@@ -18,14 +23,21 @@ std::string Pattern(int slot, std::uint32_t sectors)
 
 PackBuilder& PackBuilder::Entry(int slot, std::uint32_t sectors)
 {
-    FSlots[slot] = {FNextSector, sectors, true};
+    FSlots[slot] = {FNextSector, sectors, Slot::Pattern};
+    FNextSector += sectors;
+    return *this;
+}
+
+PackBuilder& PackBuilder::ZeroEntry(int slot, std::uint32_t sectors)
+{
+    FSlots[slot] = {FNextSector, sectors, Slot::Zeros};
     FNextSector += sectors;
     return *this;
 }
 
 PackBuilder& PackBuilder::RawSlot(int slot, std::uint32_t startSector, std::uint32_t sectorCount)
 {
-    FSlots[slot] = {startSector, sectorCount, false};
+    FSlots[slot] = {startSector, sectorCount, Slot::None};
     return *this;
 }
 
@@ -38,16 +50,35 @@ std::string PackBuilder::Bytes() const
     const PackDirectory::Bytes encoded = directory.Encode();
     bytes.replace(0, encoded.size(), reinterpret_cast<const char*>(encoded.data()), encoded.size());
     for (const auto& [slot, s] : FSlots) {
-        if (s.HasData)
+        if (s.Data == Slot::Pattern)
             bytes.replace(65536 + std::size_t{s.Start} * 2048, std::size_t{s.Count} * 2048, Pattern(slot, s.Count));
     }
     return bytes;
 }
 
+void PackBuilder::WriteSparse(const std::string& path) const
+{
+    PackBuilder directory;
+    for (const auto& [slot, s] : FSlots)
+        directory.RawSlot(slot, s.Start, s.Count);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    bool written = fd >= 0 && ::write(fd, directory.Bytes().data(), 65536) == 65536;
+    for (const auto& [slot, s] : FSlots)
+        if (s.Data == Slot::Pattern) {
+            const std::string data = Pattern(slot, s.Count);
+            written = written && ::pwrite(fd, data.data(), data.size(), 65536 + off_t{s.Start} * 2048) == static_cast<ssize_t>(data.size());
+        }
+    written = written && ::ftruncate(fd, 65536 + off_t{FNextSector} * 2048) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!written)
+        throw std::runtime_error("cannot write " + path);
+}
+
 std::string PackBuilder::EntryData(int slot) const
 {
     const Slot& s = FSlots.at(slot);
-    return Pattern(slot, s.Count);
+    return s.Data == Slot::Zeros ? std::string(std::size_t{s.Count} * 2048, '\0') : Pattern(slot, s.Count);
 }
 
 } // namespace eit::test

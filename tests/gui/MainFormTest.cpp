@@ -396,6 +396,36 @@ TEST_F(MainFormTest, ClosingDuringABatchStopsItFirst)
     EXPECT_EQ(eit::test::ListTree(Dir.File("out")), "result.log\n"); // nothing half-written
 }
 
+TEST_F(MainFormTest, StopClickedWhileALargeEntryIsCopiedDiscardsIt)
+{
+    PackBuilder().Entry(0, 1).ZeroEntry(1, 12 * 1024).WriteSparse(Dir.File("big.bin"));
+    Add({PathOf("big.bin"), Pack("after.bin")}, 1);
+    Dialogs.Dirs.push_back(PathOf("out"));
+    std::filesystem::create_directories(Dir.File("out"));
+    // The first move of the bar comes while slot 1 is copied; the click is
+    // queued so that the pump that follows the move delivers it.
+    bool queued = false;
+    int logLinesAtClick = -1;
+    QObject::connect(ui.Progress, &QProgressBar::valueChanged, &Form, [&](int value) {
+        if (value > 0 && !queued) {
+            queued = true;
+            QMetaObject::invokeMethod(&Form, [&] {
+                logLinesAtClick = Form.State().ResultLog.Count();
+                Click(ui.Stop);
+            }, Qt::QueuedConnection);
+        }
+    });
+    Click(ui.BProcess);
+
+    EXPECT_EQ(logLinesAtClick, 3); // "#Format", "#Source", slot 0
+    EXPECT_EQ(eit::test::ListTree(Dir.File("out")), "TIM/big_0000.tim\nresult.log\n");
+    EXPECT_EQ(ReadFile(Dir.File("out/result.log")),
+              "#Format: BIN\r\n#Source: " + Dir.File("big.bin") + "\r\n" + Dir.File("out/TIM/big_0000.tim") + "\r\n");
+    EXPECT_FALSE(ui.Stop->isEnabled());
+    EXPECT_EQ(Dialogs.Messages, (std::vector<std::pair<QString, QString>>{{"Operation complete!", "Process status:"}}));
+    EXPECT_TRUE(Dialogs.Errors.empty());
+}
+
 TEST_F(MainFormTest, ScanFillsTheListUntilFilesAreAddedAgain)
 {
     Pack("packs/a.bin");

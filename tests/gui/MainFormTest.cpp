@@ -400,7 +400,7 @@ TEST_F(MainFormTest, StopClickedWhileALargeEntryIsCopiedDiscardsIt)
 {
     PackBuilder().Entry(0, 1).ZeroEntry(1, 12 * 1024).WriteSparse(Dir.File("big.bin"));
     Add({PathOf("big.bin"), Pack("after.bin")}, 1);
-    Dialogs.Dirs.push_back(PathOf("out"));
+    Dialogs.Dirs.push_back(Dir.File("out"));
     std::filesystem::create_directories(Dir.File("out"));
     // The first move of the bar comes while slot 1 is copied; the click is
     // queued so that the pump that follows the move delivers it.

@@ -76,13 +76,22 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
     // The whole value is the path: blanks inside it belong to it.
     const std::string& path = line;
     SourceStream source;
-    if (!PathExists(path) || !source.Open(path))
+    if (!PathExists(path)) {
+        view.ReportReplayStep("Passed over " + path + " (missing)");
         return i;
+    }
+    if (!source.Open(path)) {
+        view.ReportReplayStep("Passed over " + path + " (not a regular file)");
+        return i;
+    }
+    view.ReportReplayStep("Opened " + path);
     const std::string name = FileNamePart(path);
     view.SetStatus("Processing " + name + "...");
-    if (state.ReplayMode == kModeExtract)
-        return packHandler(state, source, JoinPath(state.TargetDir, name), i + 1);
-    return i;
+    if (state.ReplayMode != kModeExtract)
+        return i;
+    const std::int32_t last = packHandler(state, source, JoinPath(state.TargetDir, name), i + 1);
+    view.ReportReplayStep("Handed " + path + " to the pack handler");
+    return last;
 }
 
 } // namespace

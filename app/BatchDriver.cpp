@@ -7,6 +7,8 @@
 #include "FileError.h"
 #include "FileUtil.h"
 #include "Formats.h"
+#include "LineList.h"
+#include "PackSurvey.h"
 
 #include <atomic>
 #include <csignal>
@@ -22,40 +24,61 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: extract-insert-batch [--mode bin|log|lst] [--extlist FILE] --output DIR FILE...\n"
-    "       extract-insert-batch --scan ROOT [--type bin|lst|log] [--extlist FILE] --output DIR\n"
+    "Usage: extract-insert-batch [OPTION]... -o DIR PACK...\n"
+    "       extract-insert-batch --mode log|lst [OPTION]... -o DIR FILE...\n"
+    "       extract-insert-batch --scan ROOT [--type bin|lst|log] [OPTION]... -o DIR\n"
+    "       extract-insert-batch --list PACK...\n"
+    "       extract-insert-batch --make-extlist PACK > extlist.txt\n"
     "\n"
     "Runs every FILE as the Extract\\Insert Tool window's batch does. In the\n"
     "default mode bin each FILE is a data pack, extracted into files below\n"
-    "DIR, and DIR/result.log records the batch. In modes log (result logs)\n"
-    "and lst (project lists) each FILE is replayed: every source it names\n"
-    "that exists is opened; sources are never changed and no result.log is\n"
-    "written.\n"
+    "DIR, and DIR/result.log records the batch. In mode lst each FILE is a\n"
+    "project list: the lines of the lists, in order, name the packs to\n"
+    "extract (a relative name is taken against its list's folder; empty lines\n"
+    "are passed over). In mode log each FILE is a result log that is\n"
+    "replayed: every source it names that exists is opened and said so;\n"
+    "sources are never changed and no result.log is written.\n"
     "\n"
     "With --scan the input files are instead every file of one type found in\n"
     "the folder tree below ROOT, as the window's \"Directory to add\" collects\n"
     "them: the files of each subfolder before those of its parent, each folder\n"
     "in name order, folders beginning with \".\" and links to folders not\n"
-    "entered. The type sets the mode: bin extracts packs, lst replays project\n"
-    "lists, log replays result logs. Packs found by a scan are extracted into\n"
-    "the same subfolders below DIR as they have below ROOT.\n"
+    "entered. The type sets the mode: bin extracts packs, lst extracts the\n"
+    "packs the lists name, log replays result logs. Packs found by a scan are\n"
+    "extracted into the same subfolders below DIR as they have below ROOT.\n"
     "\n"
-    "  --mode MODE      bin (default), log or lst\n"
-    "  --scan ROOT      collect the input files below folder ROOT\n"
-    "  --type TYPE      with --scan: the files to collect, bin (*.bin, the\n"
-    "                   default), lst (*.lst) or log (*.log)\n"
-    "  --output DIR     output directory; created when missing\n"
-    "  --extlist FILE   extension list (default: %s)\n"
-    "  --help           show this text\n"
-    "  --version        show the program's version\n"
+    "Every pack is split with the extension list, one line per non-empty slot\n"
+    "in slot order (an empty line: raw). --list shows a pack's slots and how\n"
+    "many lines its list needs; --make-extlist writes a starter list guessed\n"
+    "from the entries' first bytes, to be checked and edited.\n"
+    "\n"
+    "  -o, --output=DIR     output directory; created when missing\n"
+    "  -e, --extlist=FILE   extension list (default: %s)\n"
+    "      --mode=MODE      bin (default), lst or log\n"
+    "      --scan=ROOT      collect the input files below folder ROOT\n"
+    "      --type=TYPE      with --scan: the files to collect, bin (*.bin, the\n"
+    "                       default), lst (*.lst) or log (*.log)\n"
+    "  -q, --quiet          print only errors and the final line\n"
+    "      --progress       progress on stderr also when it is no terminal:\n"
+    "                       one plain line whenever a percentage changes\n"
+    "      --list           list each PACK's non-empty slots and guessed types\n"
+    "      --make-extlist   write a starter extension list for PACK to stdout\n"
+    "  -h, --help           show this text\n"
+    "      --version        show the program's version\n"
+    "Options that take a value accept it as the next argument or after \"=\".\n"
     "\n"
     "Ctrl-C, SIGTERM or SIGHUP stops after the current file entry or replayed\n"
-    "line; in mode bin result.log then lists what was done. A second Ctrl-C\n"
-    "ends the program at once.\n"
+    "line; in modes bin and lst result.log then lists what was done. A second\n"
+    "Ctrl-C ends the program at once.\n"
     "\n"
-    "Exit status: 0 when every file was done; 1 after a failure, whose message\n"
-    "is printed; 2 for a usage error; 128 + the signal's number after a stop\n"
-    "(130 for Ctrl-C, 143 for SIGTERM, 129 for SIGHUP).\n";
+    "Exit status:\n"
+    "  0        every file was done\n"
+    "  1        a failure, whose message is printed\n"
+    "  2        bad usage\n"
+    "  128+N    stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP)\n";
+
+const char* const kExtListHint =
+    "Give the extension list with --extlist FILE, or write one with --make-extlist PACK.";
 
 std::atomic<int>* gStopFlag = nullptr;
 volatile std::sig_atomic_t gStopSignal = 0;
@@ -110,68 +133,181 @@ int FilterOfMode(const std::string& mode)
     return 0;
 }
 
+enum class Action { Batch, List, MakeExtList };
+
+struct Options {
+    Action Task = Action::Batch;
+    std::string Output;
+    std::string ExtList;
+    int Filter = FilterOfMode("bin");
+    std::vector<std::string> Inputs;
+    bool Scan = false;
+    std::string ScanRoot;
+    int ScanType = -1;
+    eit::ConsoleOutput Console;
+};
+
+// Reads the command line into options. Returns -1 when the batch or an
+// action is to run, otherwise the exit status (after --help, --version or a
+// usage error, whose message it has printed).
+int ParseArguments(const std::vector<std::string>& args, Options& options)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool joined = false;
+        if (name.starts_with("--") && name.find('=') != std::string::npos) {
+            value = name.substr(name.find('=') + 1);
+            name.resize(name.find('='));
+            joined = true;
+        }
+        static const std::vector<std::pair<std::string, std::string>> kShortNames{
+            {"-o", "--output"}, {"-e", "--extlist"}, {"-q", "--quiet"}, {"-h", "--help"}};
+        for (const auto& [shortName, longName] : kShortNames)
+            if (name == shortName)
+                name = longName;
+        const bool takesValue =
+            name == "--output" || name == "--extlist" || name == "--mode" || name == "--scan" || name == "--type";
+        if (takesValue && !joined) {
+            if (i + 1 == args.size())
+                return UsageError("option " + args[i] + " needs a value");
+            value = args[++i];
+        } else if (!takesValue && joined) {
+            return UsageError("option " + name + " takes no value");
+        }
+
+        if (name == "--version") {
+            std::printf("extract-insert-batch %s\n", EIT_VERSION);
+            return 0;
+        } else if (name == "--help") {
+            std::printf(kUsage, eit::DefaultExtListPath().c_str());
+            return 0;
+        } else if (name == "--output") {
+            options.Output = value;
+        } else if (name == "--extlist") {
+            options.ExtList = value;
+        } else if (name == "--mode") {
+            options.Filter = FilterOfMode(value);
+            if (options.Filter == 0)
+                return UsageError("--mode takes bin, log or lst, not " + value);
+        } else if (name == "--scan") {
+            options.ScanRoot = value;
+            options.Scan = true;
+        } else if (name == "--type") {
+            // The scan dialog lists the types in the open dialog's order.
+            options.ScanType = FilterOfMode(value) - 1;
+            if (options.ScanType < 0)
+                return UsageError("--type takes bin, lst or log, not " + value);
+        } else if (name == "--quiet") {
+            options.Console.Quiet = true;
+        } else if (name == "--progress") {
+            options.Console.ProgressLines = true;
+        } else if (name == "--list" || name == "--make-extlist") {
+            const Action task = name == "--list" ? Action::List : Action::MakeExtList;
+            if (options.Task != Action::Batch && options.Task != task)
+                return UsageError("give either --list or --make-extlist");
+            options.Task = task;
+        } else if (name == "--") {
+            options.Inputs.insert(options.Inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        } else if (name.size() > 1 && name[0] == '-') {
+            return UsageError("unknown option " + name);
+        } else {
+            options.Inputs.push_back(name);
+        }
+    }
+
+    if (options.Task != Action::Batch) {
+        if (options.Scan)
+            return UsageError("--scan does not go with --list or --make-extlist");
+        if (options.Inputs.empty())
+            return UsageError("no pack given");
+        if (options.Task == Action::MakeExtList && options.Inputs.size() > 1)
+            return UsageError("--make-extlist writes the list of one pack; give one PACK");
+        return -1;
+    }
+    if (options.Output.empty())
+        return UsageError("--output DIR is required");
+    if (options.Scan && !options.Inputs.empty())
+        return UsageError("--scan collects the input files; give no FILE with it");
+    if (!options.Scan && options.ScanType >= 0)
+        return UsageError("--type needs --scan");
+    if (!options.Scan && options.Inputs.empty())
+        return UsageError("no input file given");
+    return -1;
+}
+
+// --list and --make-extlist: the survey of each pack on stdout. A pack that
+// cannot be surveyed is reported and the others are still listed.
+int SurveyPacks(const Options& options)
+{
+    int status = 0;
+    for (const std::string& pack : options.Inputs) {
+        try {
+            const std::vector<eit::SurveyedEntry> entries = eit::SurveyPack(pack);
+            if (options.Task == Action::MakeExtList) {
+                // The list's CR LF line ends go out as they are.
+                const std::string text = eit::MakeExtensionList(entries);
+                std::fwrite(text.data(), 1, text.size(), stdout);
+                continue;
+            }
+            if (options.Inputs.size() > 1)
+                std::printf("%s%s:\n", &pack == &options.Inputs.front() ? "" : "\n", pack.c_str());
+            const std::string text = eit::FormatPackList(entries);
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        } catch (const std::exception& e) {
+            std::fflush(stdout);
+            std::cerr << e.what() << '\n';
+            status = 1;
+        }
+    }
+    return std::fflush(stdout) == 0 ? status : 1;
+}
+
+// The packs that project lists name: every non-empty line of each list, in
+// order. A relative name is taken against its list's folder, where the list
+// was written; the working directory says nothing about it.
+std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
+{
+    std::vector<std::string> packs;
+    for (const std::string& list : lists) {
+        eit::LineList lines;
+        lines.LoadFromFile(list);
+        for (const std::string& line : lines.Items())
+            if (!line.empty())
+                packs.push_back(line[0] == eit::kPathSep ? line : eit::JoinPath(eit::DirectoryPart(list), line));
+    }
+    return packs;
+}
+
+// Whether a failure is the extension list's: missing, or short of lines.
+bool IsExtListFailure(const std::string& message, const eit::BatchState& state)
+{
+    return message == "Cannot open file " + state.ExtListPath || message.starts_with("List index out of bounds (");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    eit::BatchState state;
-    std::string output;
-    int filter = FilterOfMode("bin");
-    std::vector<std::string> inputs;
-    std::string scanRoot;
-    bool scan = false;
-    int scanType = -1;
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--version") {
-            std::printf("extract-insert-batch %s\n", EIT_VERSION);
-            return 0;
-        } else if (arg == "--help" || arg == "-h") {
-            std::printf(kUsage, eit::DefaultExtListPath().c_str());
-            return 0;
-        } else if (arg == "--output" && hasValue) {
-            output = args[++i];
-        } else if (arg == "--mode" && hasValue) {
-            filter = FilterOfMode(args[++i]);
-            if (filter == 0)
-                return UsageError("--mode takes bin, log or lst, not " + args[i]);
-        } else if (arg == "--scan" && hasValue) {
-            scanRoot = args[++i];
-            scan = true;
-        } else if (arg == "--type" && hasValue) {
-            // The scan dialog lists the types in the open dialog's order.
-            scanType = FilterOfMode(args[++i]) - 1;
-            if (scanType < 0)
-                return UsageError("--type takes bin, lst or log, not " + args[i]);
-        } else if (arg == "--extlist" && hasValue) {
-            state.ExtListPath = args[++i];
-        } else if (arg == "--") {
-            inputs.insert(inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-            break;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError(hasValue || arg.rfind("--", 0) != 0 ? "unknown option " + arg : "option " + arg + " needs a value");
-        } else {
-            inputs.push_back(arg);
-        }
-    }
-    if (output.empty())
-        return UsageError("--output DIR is required");
-    if (scan && !inputs.empty())
-        return UsageError("--scan collects the input files; give no FILE with it");
-    if (!scan && scanType >= 0)
-        return UsageError("--type needs --scan");
-    if (!scan && inputs.empty())
-        return UsageError("no input file given");
+    Options options;
+    if (const int status = ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options); status >= 0)
+        return status;
+    if (options.Task != Action::Batch)
+        return SurveyPacks(options);
 
+    eit::BatchState state;
+    if (!options.ExtList.empty())
+        state.ExtListPath = options.ExtList;
+    std::vector<std::string>& inputs = options.Inputs;
     // The batch moves the working directory to the output folder, so relative
     // names are made full here, as the open dialog gives them. A relative
     // scan root becomes full the same way; the rest of it stays as typed.
     std::error_code ec;
-    if (scan) {
-        if (scanType < 0)
-            scanType = FilterOfMode("bin") - 1;
+    int filter = options.Filter;
+    if (options.Scan) {
+        const int scanType = options.ScanType < 0 ? FilterOfMode("bin") - 1 : options.ScanType;
+        std::string scanRoot = options.ScanRoot;
         if (!scanRoot.empty() && scanRoot[0] != eit::kPathSep)
             scanRoot = eit::JoinPath(eit::CurrentDirectory(), scanRoot);
         const std::string mask = eit::FilterMask(eit::kInputFilter, scanType);
@@ -182,12 +318,35 @@ int main(int argc, char** argv)
         }
         state.ScanRoot = scanRoot;
         state.ScannedList = true;
+        filter = scanType + 1;
     } else {
         for (auto& input : inputs)
             input = Absolute(input);
     }
+    state.ProcessingMode = eit::FilterModeAt(filter);
+
+    // Project lists hand their lines to the batch as the window's open
+    // dialog does; the packs are then extracted, wherever they lie.
+    if (state.ProcessingMode == eit::kModeReplayList) {
+        const std::vector<std::string> lists = std::move(inputs);
+        try {
+            inputs = PacksOfLists(lists);
+        } catch (const std::exception& e) {
+            std::cerr << e.what() << '\n';
+            return 1;
+        }
+        if (inputs.empty()) {
+            std::cerr << "extract-insert-batch: no pack named in " << lists.front()
+                      << (lists.size() > 1 ? " or the other lists" : "") << '\n';
+            return 1;
+        }
+        state.ScannedList = false;
+        filter = FilterOfMode("bin");
+        state.ProcessingMode = eit::FilterModeAt(filter);
+    }
+
     state.ExtListPath = Absolute(state.ExtListPath);
-    const std::string dir = std::filesystem::path(Absolute(output)).lexically_normal().string();
+    const std::string dir = std::filesystem::path(Absolute(options.Output)).lexically_normal().string();
     // Every check of the output folder takes an error code: a name too
     // long, a link loop or a folder we may not search is a refusal, not a
     // crash.
@@ -196,10 +355,9 @@ int main(int argc, char** argv)
         std::cerr << "Cannot create directory " << dir << '\n';
         return 1;
     }
-    state.ProcessingMode = eit::FilterModeAt(scan ? scanType + 1 : filter);
 
     eit::ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir,
-                     state.StopFlag);
+                          state.StopFlag, options.Console);
     view.SetFilterIndex(filter);
     eit::Batch batch(state, view);
     CatchStopSignals(state.StopFlag);
@@ -208,7 +366,10 @@ int main(int argc, char** argv)
         batch.BProcessClick();
     } catch (const std::exception& e) {
         view.EndLine();
+        std::cout.flush();
         std::cerr << e.what() << '\n';
+        if (IsExtListFailure(e.what(), state))
+            std::cerr << kExtListHint << '\n';
         return 1;
     }
     if (gStopSignal == 0)

@@ -7,15 +7,26 @@
 
 namespace eit {
 
-ConsoleView::ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag)
-    : FInputs(std::move(inputs)), FOutput(std::move(output)), FStopFlag(stopFlag), FTerminal(::isatty(STDERR_FILENO) != 0)
+ConsoleView::ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag,
+                         ConsoleOutput mode)
+    : FInputs(std::move(inputs)), FOutput(std::move(output)), FStopFlag(stopFlag), FQuiet(mode.Quiet)
 {
+    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    if (terminal && (!mode.Quiet || mode.ProgressLines))
+        FProgress = Progress::Bar;
+    else if (!terminal && mode.ProgressLines)
+        FProgress = Progress::Lines;
+    else
+        FProgress = Progress::None;
 }
 
 void ConsoleView::SetStatus(const std::string& text)
 {
     FStatus = text;
-    Draw();
+    // A replay sets its status once per line, to the same text: only a
+    // change of a percentage adds a progress line.
+    if (FProgress == Progress::Bar)
+        Draw();
 }
 
 void ConsoleView::SetProgress(int position)
@@ -32,8 +43,15 @@ void ConsoleView::SetTotal(int position)
 
 void ConsoleView::AppendResult(const std::string& line)
 {
+    if (FQuiet)
+        return;
     EndLine();
     std::cout << line << '\n';
+}
+
+void ConsoleView::ReportReplayStep(const std::string& line)
+{
+    AppendResult(line);
 }
 
 bool ConsoleView::PickDirectory(std::string& dir)
@@ -58,12 +76,23 @@ void ConsoleView::EndLine()
 
 void ConsoleView::Draw()
 {
-    if (!FTerminal || FStatus.empty())
+    if (FProgress == Progress::None || FStatus.empty())
         return;
     const int progress = ProgressPosition();
+    const int total = TotalPosition();
+    if (FProgress == Progress::Lines) {
+        if (progress == FLineProgress && total == FLineTotal)
+            return;
+        FLineProgress = progress;
+        FLineTotal = total;
+        // stdout and stderr may go to one log: the lines keep their order.
+        std::cout.flush();
+        std::fprintf(stderr, "%3d%%  total %3d%%  %s\n", progress, total, FStatus.c_str());
+        return;
+    }
     const int filled = progress / 5;
     std::fprintf(stderr, "\r\033[K[%.*s%.*s] %3d%%  total %3d%%  %s", filled, "####################",
-                 20 - filled, "                    ", progress, TotalPosition(), FStatus.c_str());
+                 20 - filled, "                    ", progress, total, FStatus.c_str());
     FDrawn = true;
 }
 

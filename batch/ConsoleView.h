@@ -8,12 +8,23 @@
 
 namespace eit {
 
-// The window's controls as a console, for the batch driver: results and
-// messages on stdout, a progress line on stderr when it is a terminal. The
-// picker answers with the output folder given at construction.
+// How much the console view says besides errors and the final line.
+struct ConsoleOutput {
+    // No results and replay lines, and no progress bar on a terminal.
+    bool Quiet = false;
+    // Progress as plain lines on stderr, one per change of a percentage,
+    // when stderr is no terminal (on a terminal the bar is drawn anyway).
+    bool ProgressLines = false;
+};
+
+// The window's controls as a console, for the batch driver: results, replay
+// steps and messages on stdout, progress on stderr (a bar redrawn in place
+// when it is a terminal, plain lines when asked for). The picker answers
+// with the output folder given at construction.
 class ConsoleView final : public QuietBatchView {
 public:
-    ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag);
+    ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag,
+                ConsoleOutput mode = {});
 
     int InputCount() const override { return static_cast<int>(FInputs.size()); }
     std::string InputEntry(int index) const override { return FInputs.at(static_cast<std::size_t>(index)); }
@@ -25,23 +36,30 @@ public:
     void SetProgress(int position) override;
     void SetTotal(int position) override;
     void AppendResult(const std::string& line) override;
+    void ReportReplayStep(const std::string& line) override;
     bool PickDirectory(std::string& dir) override;
     // A stopped batch did not complete: the driver says how it ended instead.
     void ShowMessage(const std::string& text, const std::string& caption) override;
 
-    // Clears the progress line, so the next output starts on a clean line.
+    // Clears the progress bar, so the next output starts on a clean line.
     void EndLine();
 
 private:
     void Draw();
 
+    enum class Progress { None, Bar, Lines };
+
     std::vector<std::string> FInputs;
     std::string FOutput;
     const std::atomic<int>& FStopFlag;
-    bool FTerminal;
+    bool FQuiet;
+    Progress FProgress;
     bool FDrawn = false;
     int FFilter = 1;
     std::string FStatus;
+    // The percentages of the last progress line written; -1 before the first.
+    int FLineProgress = -1;
+    int FLineTotal = -1;
 };
 
 } // namespace eit

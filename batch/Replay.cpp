@@ -63,15 +63,25 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
     // The whole value is the path: blanks inside it belong to it.
     const std::string& path = line;
     SourceStream source;
-    if (!PathExists(path) || !source.Open(path))
+    if (!PathExists(path)) {
+        view.ReportReplayStep("Passed over " + path + " (missing)");
         return i;
+    }
+    if (!source.Open(path)) {
+        view.ReportReplayStep("Passed over " + path + " (not a regular file)");
+        return i;
+    }
+    view.ReportReplayStep("Opened " + path);
     const std::string name = FileNamePart(path);
     view.SetStatus("Processing " + name + "...");
     const InputType* format = InputTypeOfMode(state.ReplayMode);
     if (!format || !format->Replay)
         return i;
     const std::string target = JoinPath(state.TargetDir, name);
-    return packHandler ? packHandler(state, source, target, i + 1) : format->Replay(state, source, target, i + 1);
+    const std::int32_t last =
+        packHandler ? packHandler(state, source, target, i + 1) : format->Replay(state, source, target, i + 1);
+    view.ReportReplayStep("Handed " + path + " to the pack handler");
+    return last;
 }
 
 } // namespace

@@ -21,10 +21,12 @@ using ReplayPackFn = std::function<std::int32_t(BatchState& state, SourceStream&
 // state.ReplayMode, and opens every existing source for reading and writing
 // until the end of its line. A source that follows a pack format's record
 // goes to that format's replay handler (to packHandler when one is given)
-// with TargetDir/name and the index of the next line. Sources that do not exist,
-// and FIFOs, sockets and devices, are passed over. Shows "Processing <name>..." for the file and for each
-// source, moves Total to the share of lines reached and Progress by one per
-// line, and pumps events once per line. Stops before the next line once
+// with TargetDir/name and the index of the next line. Sources that do not
+// exist, and FIFOs, sockets and devices, are passed over. Reports every
+// source it opens, hands on or passes over through view.ReportReplayStep.
+// Shows "Processing <name>..." for the file and for each source, moves Total
+// to the share of lines reached and Progress by one per line, and pumps
+// events once per line. Stops before the next line once
 // StopFlag is set. Never writes to the replayed file or to a source.
 // Throws FileError "Cannot open file %s" when fileName cannot be read or an
 // existing source cannot be opened for reading and writing.

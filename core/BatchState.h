@@ -82,6 +82,12 @@ public:
     virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
     // Runs pending window events and returns.
     virtual void ProcessEvents() = 0;
+
+    // One line saying what the list replay did with a source: "Opened
+    // <path>", "Handed <path> to the pack handler", "Passed over <path>
+    // (missing)" or "Passed over <path> (not a regular file)". The window
+    // shows none of them; the batch driver prints them.
+    virtual void ReportReplayStep(const std::string& line) { (void)line; }
 };
 
 // A BatchView without a window, the base of the driver's console, the fuzz

@@ -58,31 +58,185 @@ TEST(BatchDriver, HelpExplainsTheCommand)
     TempDir dir;
     const DriverRun run = RunDriver(dir, "--help");
     EXPECT_EQ(run.Status, 0);
-    EXPECT_NE(run.Out.find("Usage: extract-insert-batch [--mode bin|log|lst] [--extlist FILE] --output DIR FILE..."),
-              std::string::npos);
+    for (const char* text : {"Usage: extract-insert-batch [OPTION]... -o DIR PACK...", "-o, --output=DIR",
+                             "-e, --extlist=FILE", "--mode=MODE", "--scan=ROOT", "--type=TYPE", "-q, --quiet",
+                             "--progress", "--list", "--make-extlist", "-h, --help", "--version",
+                             "project list: the lines of the lists, in order, name the packs", "  0        every file",
+                             "  1        a failure", "  2        bad usage", "  128+N    stopped by signal N"})
+        EXPECT_NE(run.Out.find(text), std::string::npos) << text;
 
     const DriverRun version = RunDriver(dir, "--version");
     EXPECT_EQ(version.Status, 0);
     EXPECT_EQ(version.Out, "extract-insert-batch " EIT_VERSION "\n");
 }
 
-TEST(BatchDriver, ReplaysResultLogsAndProjectListsWithoutWritingALog)
+// Every form of an option gives the same batch.
+TEST(BatchDriver, ShortAndJoinedOptionFormsGiveTheSameResult)
+{
+    TempDir dir;
+    WriteFile(dir.File("packs/DATA.BIN"), PackBuilder().Entry(1, 1).Entry(4, 1).Bytes());
+    WriteFile(dir.File("ext.txt"), "tim\r\n\r\n");
+    const std::string e = dir.File("ext.txt");
+    const std::string pack = dir.File("packs/DATA.BIN");
+    const std::vector<std::string> forms{
+        "--extlist " + e + " --output OUT " + pack,
+        "-e " + e + " -o OUT " + pack,
+        "--extlist=" + e + " --output=OUT --mode=bin " + pack,
+        "-o OUT --mode bin --extlist " + e + " -- " + pack,
+        "--scan=" + dir.File("packs") + " --type=bin -e " + e + " -o OUT",
+        "--scan " + dir.File("packs") + " --type bin --extlist=" + e + " --output OUT",
+    };
+    for (std::size_t k = 0; k < forms.size(); ++k) {
+        const std::string out = dir.File("out" + std::to_string(k));
+        std::string args = forms[k];
+        args.replace(args.find("OUT"), 3, out);
+        const DriverRun run = RunDriver(dir, args);
+        EXPECT_EQ(run.Status, 0) << args << '\n' << run.Err;
+        EXPECT_EQ(run.Out, "Total 4096 bytes extracted.\nOperation complete!\n") << args;
+        EXPECT_EQ(test::ListTree(out), "RAW/DATA_0004.raw\nTIM/DATA_0001.tim\nresult.log\n") << args;
+    }
+}
+
+TEST(BatchDriver, ListAndMakeExtListSurveyPacksWithoutAnOutputFolder)
+{
+    TempDir dir;
+    std::string bytes = PackBuilder().Entry(1, 1).Entry(0x1FFF, 2).Bytes();
+    bytes.replace(65536, 4, "TIM2");
+    WriteFile(dir.File("DATA.BIN"), bytes);
+    WriteFile(dir.File("EMPTY.BIN"), PackBuilder().Bytes());
+    const std::string listing = "slot  StartSector  SectorCount          bytes  type\n"
+                                "0001            0            1           2048  TIM2\n"
+                                "1FFF            1            2           4096\n"
+                                "2 non-empty slots: the extension list needs 2 lines\n";
+
+    const DriverRun list = RunDriver(dir, "--list DATA.BIN");
+    EXPECT_EQ(list.Status, 0) << list.Err;
+    EXPECT_EQ(list.Out, listing);
+    const DriverRun two = RunDriver(dir, "--list DATA.BIN EMPTY.BIN");
+    EXPECT_EQ(two.Out, "DATA.BIN:\n" + listing + "\nEMPTY.BIN:\nslot  StartSector  SectorCount          bytes  type\n"
+                                                 "0 non-empty slots: the extension list needs 0 lines\n");
+    const DriverRun missing = RunDriver(dir, "--list NONE.BIN DATA.BIN");
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Err, "Cannot open file NONE.BIN\n");
+    EXPECT_NE(missing.Out.find(listing), std::string::npos);
+
+    const DriverRun make = RunDriver(dir, "--make-extlist DATA.BIN");
+    EXPECT_EQ(make.Status, 0) << make.Err;
+    EXPECT_EQ(make.Out, "tm2\r\n\r\n");
+    EXPECT_EQ(RunDriver(dir, "--make-extlist DATA.BIN EMPTY.BIN").Status, 2);
+    EXPECT_EQ(RunDriver(dir, "--list --make-extlist DATA.BIN").Status, 2);
+}
+
+// Failures of the extension list say how to get one.
+TEST(BatchDriver, ExtensionListFailuresAddAHint)
+{
+    TempDir dir;
+    WriteFile(dir.File("DATA.BIN"), PackBuilder().Entry(0, 1).Entry(1, 1).Bytes());
+    WriteFile(dir.File("short.txt"), "tim\r\n");
+    const std::string hint = "Give the extension list with --extlist FILE, or write one with --make-extlist PACK.\n";
+    const struct {
+        std::string List;
+        std::string Message;
+    } rows[] = {{dir.File("none.txt"), "Cannot open file " + dir.File("none.txt")},
+                {dir.File("short.txt"), "List index out of bounds (1)"}};
+    for (const auto& row : rows) {
+        const DriverRun run = RunDriver(dir, "-e " + row.List + " -o " + dir.File("out") + " " + dir.File("DATA.BIN"));
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_EQ(run.Err, row.Message + "\n" + hint);
+    }
+    const DriverRun pack = RunDriver(dir, "-e " + dir.File("short.txt") + " -o " + dir.File("out") + " NONE.BIN");
+    EXPECT_EQ(pack.Err, "Cannot open file " + dir.File("NONE.BIN") + "\n");
+}
+
+// A project list's lines are the packs to extract, one list after another;
+// a relative line is taken against its list's folder.
+TEST(BatchDriver, ProjectListsNameThePacksToExtract)
+{
+    TempDir dir;
+    WriteFile(dir.File("a/A.BIN"), PackBuilder().Entry(2, 1).Bytes());
+    WriteFile(dir.File("b/B.BIN"), PackBuilder().Entry(3, 1).Bytes());
+    WriteFile(dir.File("ext.txt"), "dat\r\n");
+    WriteFile(dir.File("a/one.lst"), "A.BIN\r\n\r\n");
+    WriteFile(dir.File("two.lst"), dir.File("b/B.BIN") + "\r\n");
+    const std::string options = "--mode lst -e " + dir.File("ext.txt") + " -o ";
+    // A scan finds a/one.lst before two.lst; the packs are not mirrored.
+    for (const std::string& args : {options + dir.File("out") + " a/one.lst two.lst",
+                                    "--scan " + dir.Path() + " --type lst -e ext.txt -o " + dir.File("out")}) {
+        std::filesystem::remove_all(dir.File("out"));
+        const DriverRun run = RunDriver(dir, args);
+        EXPECT_EQ(run.Status, 0) << run.Err;
+        EXPECT_EQ(test::ListTree(dir.File("out")), "DAT/A_0002.dat\nDAT/B_0003.dat\nresult.log\n") << args;
+        const std::string log = ReadFile(dir.File("out/result.log"));
+        EXPECT_TRUE(log.starts_with("#Format: BIN\r\n#Source: " + dir.File("a/A.BIN") + "\r\n")) << args;
+        EXPECT_NE(log.find("#Format: BIN\r\n#Source: " + dir.File("b/B.BIN") + "\r\n"), std::string::npos);
+    }
+
+    WriteFile(dir.File("empty.lst"), "");
+    const DriverRun empty = RunDriver(dir, options + dir.File("out2") + " empty.lst");
+    EXPECT_EQ(empty.Status, 1);
+    EXPECT_EQ(empty.Err, "extract-insert-batch: no pack named in " + dir.File("empty.lst") + "\n");
+    const DriverRun missing = RunDriver(dir, options + dir.File("out2") + " none.lst");
+    EXPECT_EQ(missing.Err, "Cannot open file " + dir.File("none.lst") + "\n");
+}
+
+// A replay says what it did with every source, and changes nothing.
+TEST(BatchDriver, ReplaysResultLogsLineByLineWithoutWritingALog)
 {
     TempDir dir;
     WriteFile(dir.File("in/DATA.BIN"), PackBuilder().Entry(1, 2).Bytes());
-    WriteFile(dir.File("ext.txt"), "tim\r\n");
-    const std::string extract = "--extlist " + dir.File("ext.txt") + " --output " + dir.File("out") + " ";
-    ASSERT_EQ(RunDriver(dir, extract + dir.File("in/DATA.BIN")).Status, 0);
+    test::MakeFifo(dir.File("in/fifo"));
     const std::string pack = ReadFile(dir.File("in/DATA.BIN"));
-    WriteFile(dir.File("project.lst"), dir.File("in/DATA.BIN") + "\r\n");
+    WriteFile(dir.File("r.log"), "#Format: BIN\r\n#Source: " + dir.File("in/DATA.BIN") + "\r\nNULL\r\n#Source: "
+                                     + dir.File("in/gone.bin") + "\r\n#Format: \r\n#Source: " + dir.File("in/DATA.BIN")
+                                     + "\r\n#Source: " + dir.File("in/fifo") + "\r\n");
 
-    for (const std::string& mode : {"--mode log " + dir.File("out/result.log"), "--mode lst " + dir.File("project.lst")}) {
-        const DriverRun run = RunDriver(dir, mode + " --output " + dir.File("replay"));
-        EXPECT_EQ(run.Status, 0) << run.Err;
-        EXPECT_EQ(run.Out, "Operation complete!\n");
-        EXPECT_EQ(test::ListTree(dir.File("replay")), "");
-    }
+    const DriverRun run = RunDriver(dir, "--mode log --output " + dir.File("replay") + " r.log");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Opened " + dir.File("in/DATA.BIN") + "\nHanded " + dir.File("in/DATA.BIN")
+                           + " to the pack handler\nPassed over " + dir.File("in/gone.bin") + " (missing)\nOpened "
+                           + dir.File("in/DATA.BIN") + "\nPassed over " + dir.File("in/fifo")
+                           + " (not a regular file)\nOperation complete!\n");
+    EXPECT_EQ(test::ListTree(dir.File("replay")), "");
     EXPECT_EQ(ReadFile(dir.File("in/DATA.BIN")), pack);
+
+    const DriverRun quiet = RunDriver(dir, "-q --mode log --output " + dir.File("replay") + " r.log");
+    EXPECT_EQ(quiet.Out, "Operation complete!\n");
+    EXPECT_EQ(quiet.Err, "");
+}
+
+// Progress goes to stderr: nothing when it is no terminal, unless asked
+// for, and then one plain line per change; --quiet leaves only the end.
+TEST(BatchDriver, ProgressLinesOnlyWhenAskedForAndQuietKeepsOnlyTheEnd)
+{
+    TempDir dir;
+    WriteFile(dir.File("DATA.BIN"), PackBuilder().Entry(0, 1).Bytes());
+    WriteFile(dir.File("ext.txt"), "\r\n");
+    const std::string args = "-e " + dir.File("ext.txt") + " -o " + dir.File("out") + " DATA.BIN DATA.BIN";
+    // The first pack starts at the bar's 0; the second moves it back there.
+    std::string lines;
+    const auto addLine = [&lines](int percent, int total) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%3d%%  total %3d%%  Processing DATA.BIN...\n", percent, total);
+        lines += line;
+    };
+    for (int pack = 0; pack < 2; ++pack)
+        for (int percent = 1 - pack; percent < 100; ++percent)
+            addLine(percent, 0);
+    addLine(99, 50);
+    const struct {
+        std::string Options;
+        std::string Out;
+        std::string Err;
+    } rows[] = {{"", "Total 4096 bytes extracted.\nOperation complete!\n", ""},
+                {"--progress ", "Total 4096 bytes extracted.\nOperation complete!\n", lines},
+                {"-q ", "Operation complete!\n", ""},
+                {"--quiet --progress ", "Operation complete!\n", lines}};
+    for (const auto& row : rows) {
+        const DriverRun run = RunDriver(dir, row.Options + args);
+        EXPECT_EQ(run.Status, 0) << row.Options;
+        EXPECT_EQ(run.Out, row.Out) << row.Options;
+        EXPECT_EQ(run.Err, row.Err) << row.Options;
+    }
 }
 
 // The driver running in the background with its output in files of dir.
@@ -223,7 +377,15 @@ TEST_P(DriverStopTest, ReplayStopsAndExitsWithTheSignal)
     ASSERT_TRUE(driver.WaitUntil([&] { return HoldsOpen(driver.Pid(), dir.File("DATA.BIN")); }));
     ::kill(driver.Pid(), signal);
     EXPECT_EQ(driver.Wait(), 128 + signal);
-    EXPECT_EQ(driver.Out(), "Stopped before the end of the replay; no file was changed.\n");
+    // Every line before the last says a source was opened.
+    std::string out = driver.Out();
+    const std::string last = "Stopped before the end of the replay; no file was changed.\n";
+    ASSERT_TRUE(out.ends_with(last)) << out.substr(out.size() > 300 ? out.size() - 300 : 0);
+    out.resize(out.size() - last.size());
+    const std::string opened = "Opened " + dir.File("DATA.BIN") + "\n";
+    EXPECT_EQ(out.size() % opened.size(), 0U);
+    for (std::size_t at = 0; at < out.size(); at += opened.size())
+        ASSERT_EQ(out.compare(at, opened.size(), opened), 0) << at;
     EXPECT_EQ(test::ListTree(dir.File("out")), "");
 }
 
@@ -284,6 +446,8 @@ TEST(BatchDriver, UsageErrorsExitWithTwo)
     const DriverRun badMode = RunDriver(dir, "--mode zip --output " + dir.Path() + " x.bin");
     EXPECT_EQ(badMode.Status, 2);
     EXPECT_NE(badMode.Err.find("--mode takes bin, log or lst, not zip"), std::string::npos);
+    for (const char* args : {"--quiet=yes -o out x.bin", "-o", "--list", "-x -o out x.bin", "--list --scan=d x.bin"})
+        EXPECT_EQ(RunDriver(dir, args).Status, 2) << args;
 }
 
 } // namespace

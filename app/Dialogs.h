@@ -13,9 +13,14 @@ public:
     virtual ~TDialogs() = default;
 
     // The open dialog "Select file..." (SelectLog). filterIndex is the
-    // chosen filter position counted from 1, in and out. On OK, files holds
-    // the chosen files in the dialog's order.
-    virtual bool OpenFiles(QWidget* owner, const QString& filter, QStringList& files, int& filterIndex) = 0;
+    // chosen filter position counted from 1, in and out; dir is the folder
+    // it opens in (empty: the working directory), in, and the folder it was
+    // left in, out. On OK, files holds the chosen files in the dialog's order.
+    virtual bool OpenFiles(QWidget* owner, const QString& filter, QStringList& files, int& filterIndex,
+                           QString& dir) = 0;
+    // An open dialog for one existing file, opened at file (its folder, with
+    // the file chosen); on OK, file receives the chosen file.
+    virtual bool OpenFile(QWidget* owner, const QString& title, const QString& filter, QString& file) = 0;
     // A save dialog with an overwrite prompt; file receives the chosen name
     // (with defaultSuffix added when it has none).
     virtual bool SaveFile(QWidget* owner, const QString& title, const QString& filter,

@@ -4,13 +4,14 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
 
 class TQtDialogs final : public TDialogs {
 public:
-    bool OpenFiles(QWidget* owner, const QString& filter, QStringList& files, int& filterIndex) override
+    bool OpenFiles(QWidget* owner, const QString& filter, QStringList& files, int& filterIndex, QString& dir) override
     {
         QFileDialog dialog(owner, QStringLiteral("Select file..."));
         dialog.setFileMode(QFileDialog::ExistingFiles);
@@ -19,14 +20,28 @@ public:
         dialog.setNameFilters(filters);
         if (filterIndex >= 1 && filterIndex <= filters.size())
             dialog.selectNameFilter(filters[filterIndex - 1]);
-        if (FOpenDir.isEmpty())
-            FOpenDir = QDir::currentPath();
-        dialog.setDirectory(FOpenDir);
+        dialog.setDirectory(dir.isEmpty() ? QDir::currentPath() : dir);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         files = dialog.selectedFiles();
         filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
-        FOpenDir = dialog.directory().absolutePath();
+        dir = dialog.directory().absolutePath();
+        return true;
+    }
+
+    bool OpenFile(QWidget* owner, const QString& title, const QString& filter, QString& file) override
+    {
+        QFileDialog dialog(owner, title);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setNameFilters(filter.split(QStringLiteral(";;")));
+        if (!file.isEmpty()) {
+            dialog.setDirectory(QFileInfo(file).absolutePath());
+            dialog.selectFile(file);
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return false;
+        file = dialog.selectedFiles().first();
         return true;
     }
 
@@ -65,9 +80,6 @@ public:
     }
 
     bool ExecModal(QDialog& form) override { return form.exec() == QDialog::Accepted; }
-
-private:
-    QString FOpenDir;
 };
 
 } // namespace

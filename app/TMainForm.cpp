@@ -7,17 +7,25 @@
 #include "Guard.h"
 #include "LineList.h"
 #include "CollectFiles.h"
+#include "PackSurvey.h"
 #include "PathText.h"
 #include "TDirForm.h"
 #include "TTarga.h"
 #include "TextObject.h"
+#include "ui_TDirForm.h"
 #include "ui_TMainForm.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QIcon>
+#include <QMimeData>
 #include <QScreen>
+#include <QSettings>
+#include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -39,13 +47,54 @@ std::string ToPath(const QString& path)
 // Each LogList entry keeps its path's bytes here; its text only shows them.
 constexpr int kEntryPathRole = Qt::UserRole;
 
+// Where the window keeps what it remembers between sessions.
+const QString kExtListKey = QStringLiteral("ExtensionList");
+const QString kOpenDirKey = QStringLiteral("OpenFolder");
+const QString kOpenFilterKey = QStringLiteral("OpenFilter");
+const QString kOutputDirKey = QStringLiteral("OutputFolder");
+const QString kScanDirKey = QStringLiteral("ScanFolder");
+
+// Each picture at 16 x 16 and, for screens scaled to 200%, at 32 x 32.
 QIcon ToolIcon(const char* name, bool hasDisabled)
 {
     QIcon icon;
-    icon.addPixmap(QPixmap(QStringLiteral(":/icons/%1.xpm").arg(QLatin1String(name))), QIcon::Normal);
-    if (hasDisabled)
-        icon.addPixmap(QPixmap(QStringLiteral(":/icons/%1_disabled.xpm").arg(QLatin1String(name))), QIcon::Disabled);
+    for (const char* size : {"", "@2x"}) {
+        const auto file = [&](const char* state) {
+            return QStringLiteral(":/icons/%1%2%3.xpm").arg(QLatin1String(name), QLatin1String(state), QLatin1String(size));
+        };
+        icon.addPixmap(QPixmap(file("")), QIcon::Normal);
+        if (hasDisabled)
+            icon.addPixmap(QPixmap(file("_disabled")), QIcon::Disabled);
+    }
     return icon;
+}
+
+// The open dialog's filter position (from 1) whose mask names path's type;
+// 0 when none does.
+int FilterOfFile(const std::string& path)
+{
+    const std::vector<eit::FilterPair> pairs = eit::FilterPairs(eit::kInputFilter);
+    for (std::size_t i = 0; i < pairs.size(); ++i)
+        if (eit::MatchesMask(eit::FileNamePart(path), pairs[i].Mask))
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
+std::vector<std::string> DroppedPaths(const QMimeData* data)
+{
+    std::vector<std::string> paths;
+    if (data)
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                paths.push_back(ToPath(url.toLocalFile()));
+    return paths;
+}
+
+bool CanTake(const std::vector<std::string>& paths)
+{
+    return std::any_of(paths.begin(), paths.end(), [](const std::string& path) {
+        return eit::KindOf(path) == eit::FileKind::Directory || FilterOfFile(path) != 0;
+    });
 }
 
 // The open dialog's filter in Qt's form: "Data Packs (*.bin);;...".
@@ -76,6 +125,7 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
     ui->BProcess->setIcon(ToolIcon("window", true));
     ui->ProcessDir->setIcon(ToolIcon("closed_folder", true));
     ui->BExit->setIcon(ToolIcon("pen_sheet", false));
+    ui->BExtList->setIcon(ToolIcon("ext_list", true));
 
     ConnectClick(ui->BAddLog, &TMainForm::BAddLogClick);
     ConnectClick(ui->ProcessDir, &TMainForm::ProcessDirClick);
@@ -86,6 +136,15 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
     ConnectClick(ui->BExit, &TMainForm::BExitClick);
     ConnectClick(ui->SaveLog, &TMainForm::SaveLogClick);
     ConnectClick(ui->Stop, &TMainForm::StopClick);
+    ConnectClick(ui->BExtList, &TMainForm::BExtListClick);
+    // Set here, not in the form: a caption set later would clear it.
+    ui->Stop->setShortcut(QKeySequence(Qt::Key_Escape));
+
+    // Drops land on the viewport; a test may hand them to the list itself.
+    ui->LogList->setAcceptDrops(true);
+    ui->LogList->viewport()->setAcceptDrops(true);
+    ui->LogList->installEventFilter(this);
+    ui->LogList->viewport()->installEventFilter(this);
 
     // The components the form carries for its users; the tool itself does
     // not call them.
@@ -102,6 +161,15 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
 
     FDirForm = new TDirForm(FDialogs, [] { return QString::fromLatin1(eit::kInputFilter); }, this);
     FormCreate();
+
+    const QSettings settings;
+    if (const QByteArray list = settings.value(kExtListKey).toByteArray(); !list.isEmpty())
+        FState.ExtListPath = list.toStdString();
+    FSelectLogDir = settings.value(kOpenDirKey).toString();
+    if (const int filter = settings.value(kOpenFilterKey, 1).toInt(); eit::FilterModeAt(filter) != 0)
+        FSelectLogFilterIndex = filter;
+    FDirForm->Controls().ScanDir->setText(ShownPath(settings.value(kScanDirKey).toByteArray()));
+    ShowExtListStatus();
 }
 
 TMainForm::~TMainForm()
@@ -145,6 +213,13 @@ void TMainForm::SetListButtons(bool enabled)
     ui->BSaveList->setEnabled(enabled);
 }
 
+void TMainForm::HoldListButtons()
+{
+    ui->BRemLog->setEnabled(false);
+    ui->BProcess->setEnabled(false);
+    ui->BSaveList->setEnabled(false);
+}
+
 void TMainForm::EnableListButtonsIfFilled()
 {
     if (ui->LogList->count() > 0)
@@ -170,20 +245,50 @@ std::string TMainForm::EntryPath(int row) const
     return bytes.isValid() ? bytes.toByteArray().toStdString() : ToPath(item->text());
 }
 
-void TMainForm::BAddLogClick()
+void TMainForm::BeginAdding()
 {
     if (FState.ScannedList) {
         ui->LogList->clear();
         FState.ScannedList = false;
     }
-    ui->BRemLog->setEnabled(false);
-    ui->BProcess->setEnabled(false);
-    ui->BSaveList->setEnabled(false);
+    HoldListButtons();
+}
 
+void TMainForm::BAddLogClick()
+{
+    BeginAdding();
+    QStringList files;
+    int filterIndex = FSelectLogFilterIndex;
+    std::vector<std::string> paths;
+    if (FDialogs.OpenFiles(this, QtFilter(QString::fromLatin1(eit::kInputFilter)), files, filterIndex, FSelectLogDir)) {
+        QSettings().setValue(kOpenDirKey, FSelectLogDir);
+        for (const QString& file : files)
+            paths.push_back(ToPath(file));
+    }
+    AddSelection(paths, filterIndex);
+}
+
+void TMainForm::AddSelection(const std::vector<std::string>& files, int filterIndex)
+{
     // Even when the project list cannot be read, the buttons end up matching
     // what the list still holds.
     try {
-        AddFromSelectLog();
+        if (!files.empty()) {
+            FSelectLogFilterIndex = filterIndex;
+            QSettings().setValue(kOpenFilterKey, filterIndex);
+            const std::uint8_t mode = eit::FilterModeAt(filterIndex);
+            if (mode != FState.ProcessingMode)
+                ui->LogList->clear(); // the list never mixes files of different modes
+            FState.ProcessingMode = mode;
+            if (mode == eit::kModeReplayList) {
+                eit::LineList lines;
+                lines.LoadFromFile(files.front());
+                ui->LogList->clear();
+                AddEntries(lines.Items());
+            } else {
+                AddEntries(files);
+            }
+        }
     } catch (...) {
         EnableListButtonsIfFilled();
         throw;
@@ -191,29 +296,28 @@ void TMainForm::BAddLogClick()
     EnableListButtonsIfFilled();
 }
 
-void TMainForm::AddFromSelectLog()
+void TMainForm::AddPaths(const std::vector<std::string>& paths)
 {
-    QStringList files;
-    int filterIndex = FSelectLogFilterIndex;
-    if (FDialogs.OpenFiles(this, QtFilter(QString::fromLatin1(eit::kInputFilter)), files, filterIndex) && !files.isEmpty()) {
-        FSelectLogFilterIndex = filterIndex;
-        const std::uint8_t mode = eit::FilterModeAt(filterIndex);
-        if (mode != FState.ProcessingMode)
-            ui->LogList->clear(); // the list never mixes files of different modes
-        FState.ProcessingMode = mode;
-        if (mode == eit::kModeReplayList) {
-            eit::LineList lines;
-            lines.LoadFromFile(ToPath(files.first()));
-            ui->LogList->clear();
-            AddEntries(lines.Items());
-        } else {
-            std::vector<std::string> paths;
-            paths.reserve(static_cast<std::size_t>(files.size()));
-            for (const QString& file : files)
-                paths.push_back(ToPath(file));
-            AddEntries(paths);
+    Guarded([&] {
+        for (const std::string& path : paths) {
+            const std::string absolute = eit::AbsolutePath(path);
+            if (eit::KindOf(absolute) == eit::FileKind::Directory) {
+                HoldListButtons();
+                ScanFolder(absolute, eit::FilterMask(eit::kInputFilter, 0), 0);
+                EnableListButtonsIfFilled();
+                return;
+            }
+            if (const int filter = FilterOfFile(path); filter != 0) {
+                std::vector<std::string> files;
+                for (const std::string& other : paths)
+                    if (FilterOfFile(other) == filter && eit::KindOf(other) != eit::FileKind::Directory)
+                        files.push_back(eit::AbsolutePath(other));
+                BeginAdding();
+                AddSelection(files, filter);
+                return;
+            }
         }
-    }
+    });
 }
 
 void TMainForm::BRemLogClick()
@@ -277,6 +381,14 @@ void TMainForm::BExitClick()
 
 void TMainForm::BProcessClick()
 {
+    // A missing or short extension list is named before the output folder
+    // is asked for, not after the first packs were written.
+    if (!FBatch.Running() && FState.ProcessingMode == eit::kModeExtract && ui->LogList->count() > 0) {
+        std::vector<std::string> packs;
+        for (int i = 0; i < ui->LogList->count(); ++i)
+            packs.push_back(EntryPath(i));
+        eit::CheckExtensionList(FState.ExtListPath, packs);
+    }
     FBatch.BProcessClick();
 }
 
@@ -287,25 +399,76 @@ void TMainForm::StopClick()
 
 void TMainForm::ProcessDirClick()
 {
-    ui->BRemLog->setEnabled(false);
-    ui->BProcess->setEnabled(false);
-    ui->BSaveList->setEnabled(false);
+    HoldListButtons();
     if (FDirForm && FDialogs.ExecModal(*FDirForm)) {
-        ui->LogList->clear();
-        FState.ScannedList = false;
         // The batch moves the working directory to the output folder, so a
         // relative folder is anchored here, where the user typed it.
         std::string root = FDirForm->ScanDirPath().toStdString();
         if (!root.empty())
             root = eit::AbsolutePath(root);
-        FState.ScanRoot = root;
-        std::vector<std::string> files;
-        eit::CollectFiles(root, ToPath(FDirForm->FFileMask), files);
-        AddEntries(files);
-        FState.ProcessingMode = eit::FilterModeAt(FDirForm->FTypeIndex + 1);
-        FState.ScannedList = ui->LogList->count() > 0;
+        QSettings().setValue(kScanDirKey, QByteArray::fromStdString(root));
+        ScanFolder(root, ToPath(FDirForm->FFileMask), FDirForm->FTypeIndex);
     }
     EnableListButtonsIfFilled();
+}
+
+void TMainForm::ScanFolder(const std::string& root, const std::string& mask, int typeIndex)
+{
+    ui->LogList->clear();
+    FState.ScannedList = false;
+    FState.ScanRoot = root;
+    std::vector<std::string> files;
+    eit::CollectFiles(root, mask, files);
+    AddEntries(files);
+    FState.ProcessingMode = eit::FilterModeAt(typeIndex + 1);
+    FState.ScannedList = ui->LogList->count() > 0;
+}
+
+void TMainForm::BExtListClick()
+{
+    QString file = ShownPath(QByteArray::fromStdString(FState.ExtListPath));
+    if (!FDialogs.OpenFile(this, QStringLiteral("Select extension list..."),
+                           QStringLiteral("Extension lists (*.txt);;All files (*)"), file))
+        return;
+    FState.ExtListPath = ToPath(file);
+    QSettings().setValue(kExtListKey, QByteArray::fromStdString(FState.ExtListPath));
+    if (!FBatch.Running())
+        ShowExtListStatus();
+}
+
+void TMainForm::ShowExtListStatus()
+{
+    ui->CurrentMessage->setText(QStringLiteral("Extension list: ") + ShownPath(QByteArray::fromStdString(FState.ExtListPath)));
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != ui->LogList && watched != ui->LogList->viewport())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (CanTake(DroppedPaths(drag->mimeData())))
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const std::vector<std::string> paths = DroppedPaths(drop->mimeData());
+        if (!CanTake(paths)) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        AddPaths(paths);
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -342,7 +505,10 @@ std::string TMainForm::InputEntry(int index) const
 
 void TMainForm::SetStatus(const std::string& text)
 {
-    ui->CurrentMessage->setText(FromText(text));
+    if (text.empty())
+        ShowExtListStatus(); // the batch is done with the line
+    else
+        ui->CurrentMessage->setText(FromText(text));
 }
 
 int TMainForm::ProgressPosition() const
@@ -413,10 +579,16 @@ void TMainForm::SetSaveLogEnabled(bool enabled)
 
 bool TMainForm::PickDirectory(std::string& dir)
 {
-    QByteArray chosen = QByteArray::fromStdString(dir);
+    // The working directory follows the output folder within a session; a
+    // new session starts where the last one put its output.
+    QSettings settings;
+    QByteArray chosen = settings.value(kOutputDirKey).toByteArray();
+    if (chosen.isEmpty() || eit::KindOf(chosen.toStdString()) != eit::FileKind::Directory)
+        chosen = QByteArray::fromStdString(dir);
     if (!FDialogs.PickDirectory(this, chosen))
         return false;
     dir = chosen.toStdString();
+    settings.setValue(kOutputDirKey, chosen);
     return true;
 }
 

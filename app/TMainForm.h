@@ -45,6 +45,15 @@ public:
     void BProcessClick();
     void StopClick();
     void ProcessDirClick();
+    void BExtListClick();
+
+    // Takes files and folders as a drop on LogList does: the first path the
+    // window can use decides. A folder is scanned for data packs as
+    // ProcessDir scans; a pack, project list or log file (known by its
+    // extension) is added with every other path of its type, as the open
+    // dialog adds a selection with that type's filter. Relative paths are
+    // taken from the working directory. Errors are shown, never thrown.
+    void AddPaths(const std::vector<std::string>& paths);
 
     // BatchView
     int InputCount() const override;
@@ -67,6 +76,7 @@ public:
     void ProcessEvents() override;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -79,9 +89,20 @@ private:
     void Guarded(Handler&& handler);
     void ConnectClick(class QAbstractButton* button, void (TMainForm::*handler)());
     void SetListButtons(bool enabled);
+    // BRemLog, BProcess and BSaveList off until the list is known again.
+    void HoldListButtons();
     void EnableListButtonsIfFilled();
-    // SelectLog and what its answer does to LogList.
-    void AddFromSelectLog();
+    // What adding files does before its files are known: a scanned list
+    // goes, and the buttons that need entries wait for them.
+    void BeginAdding();
+    // Adds files chosen with the open dialog's filter position filterIndex
+    // (none: cancelled) and enables the list buttons when entries remain.
+    void AddSelection(const std::vector<std::string>& files, int filterIndex);
+    // Replaces LogList by the files matching mask below root, in the mode
+    // of the scan type typeIndex (from 0).
+    void ScanFolder(const std::string& root, const std::string& mask, int typeIndex);
+    // "Extension list: <path>" in CurrentMessage.
+    void ShowExtListStatus();
     // Appends one LogList entry per path, keeping the path's bytes.
     void AddEntries(const std::vector<std::string>& paths);
     // The bytes of LogList entry row. Throws FileError "List index out of
@@ -96,6 +117,7 @@ private:
     eit::BatchState FState;
     eit::Batch FBatch;
     int FSelectLogFilterIndex = 1;
+    QString FSelectLogDir;
     bool FCloseRequested = false;
     bool FCentred = false;
     // The lines the batch appended to Results, and the pane's text right

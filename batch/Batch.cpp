@@ -57,6 +57,7 @@ void Batch::BProcessClick()
         FState.TargetDir = dir;
         SetCurrentDirectory(dir); // a failure is harmless: TargetDir is used as it is
         CheckInputs();
+        FView.SetExtracted("Extracted: 0");
         FView.SetTotal(0);
         try {
             RunFiles();
@@ -117,7 +118,9 @@ void Batch::RunFiles()
 void Batch::ShowBatchEnded()
 {
     FView.SetStatus("");
-    FView.SetExtracted("");
+    // The count stays up until the next batch starts: the extraction moves
+    // the label once per percent, so it may not show the last files yet.
+    FView.SetExtracted("Extracted: " + std::to_string(FState.ExtractedFiles));
     FView.SetProgress(0);
     FView.SetTotal(0);
     FView.SetStopEnabled(false);

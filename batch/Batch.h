@@ -51,8 +51,8 @@ public:
 private:
     void CheckInputs() const;
     void RunFiles();
-    // Bars at 0, status and Extracted empty, Stop off, "Save results" on
-    // when the pane has lines.
+    // Bars at 0, status empty, Extracted showing the batch's file count,
+    // Stop off, "Save results" on when the pane has lines.
     void ShowBatchEnded();
 
     BatchState& FState;

@@ -205,13 +205,44 @@ std::string_view TypeExtension(EntryType type)
     return kTypes[static_cast<std::size_t>(type)].Extension;
 }
 
-std::vector<SurveyedEntry> SurveyPack(const std::string& path)
+namespace {
+
+PackDirectory ReadDirectory(const SurveyFile& pack, const std::string& path)
 {
-    const SurveyFile pack(path);
     PackDirectory::Bytes bytes;
     if (pack.ReadAt(0, bytes.data(), bytes.size()) < bytes.size())
         throw FileError("Data pack " + path + " is shorter than its 65536-byte directory");
-    const PackDirectory directory = PackDirectory::Decode(bytes);
+    return PackDirectory::Decode(bytes);
+}
+
+} // namespace
+
+PackDirectory ReadPackDirectory(const std::string& path)
+{
+    return ReadDirectory(SurveyFile(path), path);
+}
+
+void CheckExtensionList(const std::string& listPath, const std::vector<std::string>& packs)
+{
+    LineList extensions;
+    extensions.LoadFromFile(listPath);
+    for (const std::string& pack : packs) {
+        int used = 0;
+        try {
+            used = ReadPackDirectory(pack).UsedSlots();
+        } catch (const FileError&) {
+            continue; // the extraction names the pack when it gets there
+        }
+        // The extraction asks for line `Count()` first when the list runs out.
+        if (used > extensions.Count())
+            throw FileError::ListIndex(extensions.Count());
+    }
+}
+
+std::vector<SurveyedEntry> SurveyPack(const std::string& path)
+{
+    const SurveyFile pack(path);
+    const PackDirectory directory = ReadDirectory(pack, path);
 
     std::vector<SurveyedEntry> entries;
     entries.reserve(static_cast<std::size_t>(directory.UsedSlots()));

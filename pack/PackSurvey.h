@@ -51,6 +51,17 @@ struct SurveyedEntry {
 // error" when the system reports a read failure.
 std::vector<SurveyedEntry> SurveyPack(const std::string& path);
 
+// The directory of the pack at path. Throws as SurveyPack does.
+PackDirectory ReadPackDirectory(const std::string& path);
+
+// Whether the extension list at listPath can serve every pack of packs, so
+// that a batch can refuse before it starts. Throws the FileError extraction
+// would meet at the list: "Cannot open file <listPath>" when the list cannot
+// be read, "List index out of bounds (N)" (N the list's line count) when a
+// pack has more non-empty slots than the list has lines. A pack that cannot
+// be read is passed over: its own extraction reports it.
+void CheckExtensionList(const std::string& listPath, const std::vector<std::string>& packs);
+
 // The listing of a survey: a header line, one line per entry (slot as 4
 // upper-case hex digits, StartSector, SectorCount, bytes, then the type name,
 // "(past the end of the pack)" for an entry past the end, or nothing), and a

@@ -50,7 +50,7 @@ TEST_F(BatchTest, ThreePacksAreLoggedAndSavedAsResultLog)
 
     EXPECT_EQ(View.TotalHistory, (std::vector<int>{0, 0, 33, 66, 0}));
     EXPECT_EQ(View.Status, "");
-    EXPECT_EQ(View.Extracted, "");
+    EXPECT_EQ(View.Extracted, "Extracted: 6");
     EXPECT_EQ(View.Progress, 0);
     EXPECT_EQ(View.Results, (std::vector<std::string>{"Total 12288 bytes extracted."}));
     EXPECT_TRUE(View.SaveLogEnabled);

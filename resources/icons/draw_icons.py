@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Draws the toolbar pictures (16 x 16) as XPM files, each with a grey
-version for disabled buttons. Run it again after changing a picture."""
+version for disabled buttons, and every picture again at twice the size
+(NAME@2x.xpm, 32 x 32) for screens scaled to 200%: each pixel becomes a
+2 x 2 block, so the picture keeps its hard edges where a scaled 16 x 16
+one would blur. Run it again after changing a picture."""
 
 PALETTE = {
     '.': None,            # transparent
@@ -107,6 +110,24 @@ PICTURES = {
         "................",
         "................",
     ],
+    'ext_list': [
+        "................",
+        "..kkkkkkkkkk....",
+        "..kwwwwwwwwkk...",
+        "..kwbbwggwwkwk..",
+        "..kwwwwwwwwkkkk.",
+        "..kwbbwgggggwwk.",
+        "..kwwwwwwwwwwwk.",
+        "..kwbbwggggwwwk.",
+        "..kwwwwwwwwwwwk.",
+        "..kwbbwgggggwwk.",
+        "..kwwwwwwwwwwwk.",
+        "..kwbbwgggwwwwk.",
+        "..kwwwwwwwwwwwk.",
+        "..kkkkkkkkkkkkk.",
+        "................",
+        "................",
+    ],
     'pen_sheet': [
         "..kkkkkkkkk.....",
         "..kwwwwwwwkk....",
@@ -136,8 +157,8 @@ def grey(rgb):
 
 def write_xpm(name, rows, convert):
     used = sorted({c for row in rows for c in row})
-    lines = ['/* XPM */', 'static const char *%s[] = {' % name,
-             '"16 16 %d 1",' % len(used)]
+    lines = ['/* XPM */', 'static const char *%s[] = {' % name.replace('@', '_'),
+             '"%d %d %d 1",' % (len(rows[0]), len(rows), len(used))]
     for c in used:
         rgb = convert(PALETTE[c])
         colour = 'None' if rgb is None else '#%02X%02X%02X' % rgb
@@ -146,8 +167,13 @@ def write_xpm(name, rows, convert):
     with open(name + '.xpm', 'w') as f:
         f.write('\n'.join(lines) + '\n')
 
+def doubled(rows):
+    wide = [''.join(c * 2 for c in row) for row in rows]
+    return [row for row in wide for _ in range(2)]
+
 for name, rows in PICTURES.items():
     assert len(rows) == 16 and all(len(r) == 16 for r in rows), name
-    write_xpm(name, rows, lambda rgb: rgb)
-    if name != 'pen_sheet':
-        write_xpm(name + '_disabled', rows, grey)
+    for suffix, picture in (('', rows), ('@2x', doubled(rows))):
+        write_xpm(name + suffix, picture, lambda rgb: rgb)
+        if name != 'pen_sheet':
+            write_xpm(name + '_disabled' + suffix, picture, grey)

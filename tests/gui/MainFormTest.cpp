@@ -1,4 +1,5 @@
 #include "Dialogs.h"
+#include "DataPack.h"
 #include "DirectoryPicker.h"
 #include "FileError.h"
 #include "FileUtil.h"
@@ -11,6 +12,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QSettings>
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleFactory>
@@ -19,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <new>
 #include <optional>
 
@@ -43,15 +48,28 @@ public:
     std::vector<std::pair<QString, QString>> Messages;
     std::vector<QString> Errors;
     std::vector<QString> SaveTitles;
+    std::vector<std::pair<QString, int>> OpenStarts;   // folder and filter each open dialog started at
+    std::deque<QString> ExtLists;                      // empty string: cancelled
+    std::vector<QString> ExtListStarts;
 
-    bool OpenFiles(QWidget*, const QString&, QStringList& files, int& filterIndex) override
+    bool OpenFiles(QWidget*, const QString&, QStringList& files, int& filterIndex, QString& dir) override
     {
+        OpenStarts.emplace_back(dir, filterIndex);
         const OpenAnswer answer = Next(Opens);
         if (answer.Files.isEmpty())
             return false;
         files = answer.Files;
         filterIndex = answer.Filter;
+        dir = QFileInfo(files.first()).absolutePath();
         return true;
+    }
+    bool OpenFile(QWidget*, const QString&, const QString&, QString& file) override
+    {
+        ExtListStarts.push_back(file);
+        const QString answer = Next(ExtLists);
+        if (!answer.isEmpty())
+            file = answer;
+        return !answer.isEmpty();
     }
     bool SaveFile(QWidget*, const QString& title, const QString&, const QString&, QString& file) override
     {
@@ -104,6 +122,11 @@ private:
     }
 };
 
+// Every test starts as a first session: nothing remembered.
+struct FreshSettings {
+    FreshSettings() { QSettings().clear(); }
+};
+
 class MainFormTest : public ::testing::Test {
 protected:
     MainFormTest() : SavedDir(eit::CurrentDirectory()), Form(Dialogs), ui(Form.Form())
@@ -145,7 +168,26 @@ protected:
         return {ui.BSaveList->isEnabled(), ui.BRemLog->isEnabled(), ui.BClearAll->isEnabled(), ui.BProcess->isEnabled()};
     }
     QString Out(const QString& name) const { return QString::fromStdString(Dir.File("out/")) + name; }
+    // Drags paths over LogList and drops them there; false when the list
+    // refused the drag.
+    bool Drop(const std::vector<std::string>& paths)
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const std::string& path : paths)
+            urls << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path)));
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(ui.LogList->viewport(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(ui.LogList->viewport(), &drop);
+        return drop.isAccepted();
+    }
+    QString ExtListStatus(const std::string& list) const { return QString::fromStdString("Extension list: " + list); }
 
+    FreshSettings Settings;
     std::string SavedDir;
     TempDir Dir;
     ScriptedDialogs Dialogs;
@@ -303,7 +345,8 @@ TEST_F(MainFormTest, BatchOfThreePacksFromTheWindow)
     EXPECT_EQ(totals, (std::vector<int>{33, 66, 0})); // 0 after the first file is no change
     EXPECT_EQ(ui.Total->value(), 0);
     EXPECT_EQ(statuses, (std::vector<QString>{"Processing a.bin...", "Processing b.bin...", "Processing c.bin..."}));
-    EXPECT_EQ(ui.CurrentMessage->text(), QString());
+    EXPECT_EQ(ui.CurrentMessage->text(), QString::fromStdString("Extension list: " + Dir.File("extlist.txt")));
+    EXPECT_EQ(ui.Extracted->text(), QStringLiteral("Extracted: 6")); // stays until the next batch
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/result.log")));
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/c_0000.tim")));
     EXPECT_EQ(ui.Results->toPlainText(), QStringLiteral("Total 18432 bytes extracted."));
@@ -600,6 +643,205 @@ TEST_F(MainFormTest, CancelledPickerAfterABatchRepeatsNoTotal)
     EXPECT_EQ(Dialogs.Messages.back().first, QStringLiteral("Operation complete!"));
 }
 
+TEST_F(MainFormTest, ToolbarButtonsNameTheirActionAnswerTheirKeysAndStayCrisp)
+{
+    struct Case {
+        QAbstractButton* Button;
+        const char* Tip;
+        QKeySequence Key;
+    };
+    const Case cases[] = {
+        {ui.BAddLog, "Add files", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {ui.ProcessDir, "Process Directory", QKeySequence()},
+        {ui.BSaveList, "Save list", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {ui.BRemLog, "Remove selected", QKeySequence(Qt::Key_Delete)},
+        {ui.BClearAll, "Clear list", QKeySequence()},
+        {ui.BProcess, "Process", QKeySequence(Qt::CTRL | Qt::Key_Return)},
+        {ui.BExit, "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {ui.BExtList, "Choose extension list", QKeySequence()},
+        {ui.Stop, "", QKeySequence(Qt::Key_Escape)},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.Button->objectName().toStdString();
+        EXPECT_EQ(c.Button->toolTip(), QString::fromLatin1(c.Tip)) << name;
+        EXPECT_EQ(c.Button->shortcut(), c.Key) << name;
+        if (c.Button->parentWidget() != ui.ToolBar1)
+            continue;
+        // At 200% each picture comes from its own 32 x 32 drawing, pixel for
+        // pixel the 16 x 16 one doubled: no blur from scaling.
+        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+            const QIcon icon = c.Button->icon();
+            const QImage small = icon.pixmap(QSize(16, 16), 1.0, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+            const QImage large = icon.pixmap(QSize(16, 16), 2.0, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+            EXPECT_EQ(large.size(), QSize(32, 32)) << name;
+            EXPECT_EQ(large, small.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::FastTransformation)) << name << " " << mode;
+        }
+    }
+    EXPECT_EQ(ui.BExtList->x(), 1 + 23 * 7);
+
+    // A key clicks its button as the mouse would, after the button showed
+    // itself pressed.
+    Form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Form));
+    const auto press = [](QKeySequence key, const std::function<bool()>& done) {
+        QTest::keySequence(QApplication::activeWindow(), key);
+        return QTest::qWaitFor(done);
+    };
+    Dialogs.Opens.push_back({{Pack("a.bin"), Pack("b.bin")}, 1});
+    EXPECT_TRUE(press(QKeySequence(Qt::CTRL | Qt::Key_O), [&] { return Entries().size() == 2; }));
+    ui.LogList->item(0)->setSelected(true);
+    EXPECT_TRUE(press(QKeySequence(Qt::Key_Delete), [&] { return Entries() == QStringList{PathOf("b.bin")}; }));
+    Dialogs.Saves.push_back(PathOf("keys.lst"));
+    EXPECT_TRUE(press(QKeySequence(Qt::CTRL | Qt::Key_S), [&] { return Dialogs.Saves.empty(); }));
+    Dialogs.Dirs.push_back(std::nullopt);
+    EXPECT_TRUE(press(QKeySequence(Qt::CTRL | Qt::Key_Return), [&] { return Dialogs.PickerStarts.size() == 1; }));
+    Form.SetStopEnabled(true);
+    EXPECT_TRUE(press(QKeySequence(Qt::Key_Escape), [&] { return Form.State().StopFlag == 1; }));
+    EXPECT_TRUE(press(QKeySequence(Qt::CTRL | Qt::Key_Q), [&] { return !Form.isVisible(); }));
+}
+
+TEST_F(MainFormTest, DroppedFilesAreAddedAsTheOpenDialogAddsThem)
+{
+    Pack("a.bin");
+    Pack("b.BIN");
+    File("x.log");
+    File("y.log");
+    File("note.txt");
+    File("p.lst", "one\r\ntwo\r\n");
+    Pack("packs/sub/c.bin");
+    Pack("packs/d.bin");
+    File("packs/z.log");
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Before; // dropped first
+        std::vector<std::string> Dropped;
+        QStringList Entries;
+        int Mode;
+        bool Scanned;
+    };
+    const auto at = [this](std::initializer_list<const char*> names) {
+        std::vector<std::string> paths;
+        for (const char* name : names)
+            paths.push_back(Dir.File(name));
+        return paths;
+    };
+    const Case cases[] = {
+        {"packs", {}, at({"a.bin", "b.BIN"}), {PathOf("a.bin"), PathOf("b.BIN")}, 1, false},
+        {"more packs append", at({"a.bin"}), at({"b.BIN"}), {PathOf("a.bin"), PathOf("b.BIN")}, 1, false},
+        {"a new mode empties the list", at({"a.bin"}), at({"x.log"}), {PathOf("x.log")}, 2, false},
+        {"the first known type decides", {}, at({"note.txt", "x.log", "a.bin", "y.log"}), {PathOf("x.log"), PathOf("y.log")}, 2, false},
+        {"a project list gives its lines", at({"x.log"}), at({"p.lst", "x.log"}), {"one", "two"}, 3, false},
+        {"a folder is scanned for packs", at({"x.log"}), at({"packs", "a.bin"}), {PathOf("packs/sub/c.bin"), PathOf("packs/d.bin")}, 1, true},
+        {"files replace a scanned list", at({"packs"}), at({"a.bin"}), {PathOf("a.bin")}, 1, false},
+    };
+    for (const Case& c : cases) {
+        ui.LogList->clear();
+        Form.State().ProcessingMode = 0;
+        Form.State().ScannedList = false;
+        if (!c.Before.empty()) {
+            ASSERT_TRUE(Drop(c.Before)) << c.Name;
+        }
+        ASSERT_TRUE(Drop(c.Dropped)) << c.Name;
+        EXPECT_EQ(Entries(), c.Entries) << c.Name;
+        EXPECT_EQ(Form.State().ProcessingMode, c.Mode) << c.Name;
+        EXPECT_EQ(Form.State().ScannedList, c.Scanned) << c.Name;
+        EXPECT_EQ(ListButtons(), kAllOn) << c.Name;
+    }
+    // The "#Format: " records follow the type of what was dropped.
+    Drop(at({"x.log"}));
+    Drop(at({"a.bin"}));
+    EXPECT_EQ(Form.FilterIndex(), 1);
+
+    EXPECT_FALSE(Drop(at({"note.txt"})));
+    EXPECT_FALSE(Drop({}));
+    EXPECT_EQ(Entries(), QStringList{PathOf("a.bin")});
+    EXPECT_TRUE(Dialogs.Errors.empty());
+}
+
+TEST_F(MainFormTest, CommandLineNamesAreTakenFromTheWorkingDirectory)
+{
+    Pack("a.bin");
+    Pack("b.bin");
+    Form.AddPaths({"a.bin", "--unknown", "b.bin", "x.log"});
+    EXPECT_EQ(Entries(), (QStringList{PathOf("a.bin"), PathOf("b.bin")}));
+    EXPECT_EQ(Form.State().ProcessingMode, 1);
+    EXPECT_EQ(ListButtons(), kAllOn);
+}
+
+TEST_F(MainFormTest, FinalCountStaysUntilTheNextBatchStarts)
+{
+    Add({Pack("a.bin")}, 1);
+    Dialogs.Dirs.push_back(Dir.File("out"));
+    std::filesystem::create_directories(Dir.File("out"));
+    Click(ui.BProcess);
+    EXPECT_EQ(ui.Extracted->text(), QStringLiteral("Extracted: 2"));
+
+    QStringList seen;
+    auto& batch = Form.BatchRun();
+    batch.FileHandler = [&](std::uint8_t mode, const std::string& entry) {
+        seen << ui.Extracted->text();
+        batch.DispatchFile(mode, entry);
+    };
+    Dialogs.Dirs.push_back(Dir.File("out"));
+    Click(ui.BProcess);
+    EXPECT_EQ(seen, QStringList{"Extracted: 0"});
+    EXPECT_EQ(ui.Extracted->text(), QStringLiteral("Extracted: 2"));
+}
+
+TEST_F(MainFormTest, ChosenExtensionListShowsInTheStatusLine)
+{
+    EXPECT_EQ(ui.CurrentMessage->text(), ExtListStatus(eit::DefaultExtListPath()));
+    Dialogs.ExtLists.push_back(QString()); // cancelled
+    Click(ui.BExtList);
+    EXPECT_EQ(Form.State().ExtListPath, Dir.File("extlist.txt"));
+
+    const QString chosen = File("lists/mine.txt", "tim\n\n");
+    Dialogs.ExtLists.push_back(chosen);
+    Click(ui.BExtList);
+    EXPECT_EQ(Dialogs.ExtListStarts, (std::vector<QString>{PathOf("extlist.txt"), PathOf("extlist.txt")}));
+    EXPECT_EQ(Form.State().ExtListPath, Dir.File("lists/mine.txt"));
+    EXPECT_EQ(ui.CurrentMessage->text(), ExtListStatus(Dir.File("lists/mine.txt")));
+
+    // The batch uses it, and hands the line back to it when done.
+    Add({Pack("a.bin")}, 1);
+    Dialogs.Dirs.push_back(Dir.File("out"));
+    std::filesystem::create_directories(Dir.File("out"));
+    Click(ui.BProcess);
+    EXPECT_TRUE(Dialogs.Errors.empty());
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
+    EXPECT_EQ(ui.CurrentMessage->text(), ExtListStatus(Dir.File("lists/mine.txt")));
+}
+
+TEST_F(MainFormTest, NextSessionStartsWhereThisOneLeftOff)
+{
+    Add({File("logs/x.log")}, 3);
+    Pack("packs/a.bin");
+    Dialogs.Scans.push_back({{PathOf("packs"), 0}});
+    Click(ui.ProcessDir);
+    Dialogs.Dirs.push_back(Dir.File("out"));
+    std::filesystem::create_directories(Dir.File("out"));
+    Click(ui.BProcess);
+    Dialogs.ExtLists.push_back(File("lists/mine.txt", "tim\n\n"));
+    Click(ui.BExtList);
+
+    std::filesystem::create_directories(Dir.File("elsewhere"));
+    eit::SetCurrentDirectory(Dir.File("elsewhere"));
+    ScriptedDialogs dialogs;
+    TMainForm next(dialogs);
+    next.show();
+    EXPECT_EQ(next.State().ExtListPath, Dir.File("lists/mine.txt"));
+    EXPECT_EQ(next.Form().CurrentMessage->text(), ExtListStatus(Dir.File("lists/mine.txt")));
+    EXPECT_EQ(next.DirForm()->ScanDir(), PathOf("packs"));
+    EXPECT_EQ(next.FilterIndex(), 3);
+
+    dialogs.Opens.push_back({{PathOf("packs/a.bin")}, 1});
+    Click(next.Form().BAddLog);
+    EXPECT_EQ(dialogs.OpenStarts, (std::vector<std::pair<QString, int>>{{PathOf("logs"), 3}}));
+    dialogs.Dirs.push_back(std::nullopt);
+    Click(next.Form().BProcess);
+    EXPECT_EQ(dialogs.PickerStarts, std::vector<std::string>{Dir.File("out")});
+}
+
 // Tests of all the error paths follow.
 
 TEST_F(MainFormTest, ErrorOnTheSecondPackIsShownAndTheWindowStaysUsable)
@@ -618,8 +860,8 @@ TEST_F(MainFormTest, ErrorOnTheSecondPackIsShownAndTheWindowStaysUsable)
     EXPECT_FALSE(ui.Stop->isEnabled());
     EXPECT_EQ(ui.Progress->value(), 0);
     EXPECT_EQ(ui.Total->value(), 0);
-    EXPECT_EQ(ui.CurrentMessage->text(), QString());
-    EXPECT_EQ(ui.Extracted->text(), QString());
+    EXPECT_EQ(ui.CurrentMessage->text(), QString::fromStdString("Extension list: " + Dir.File("extlist.txt")));
+    EXPECT_EQ(ui.Extracted->text(), QStringLiteral("Extracted: 2"));
     EXPECT_EQ(Entries().size(), 3);
 
     Click(ui.BClearAll); // still answers
@@ -670,6 +912,52 @@ TEST_F(MainFormTest, ProjectListThatCannotBeReadIsNamed)
     EXPECT_EQ(Dialogs.Errors.size(), 2u);
     EXPECT_EQ(Entries(), (QStringList{"one", "two"}));
     EXPECT_EQ(ListButtons(), kAllOn);
+}
+
+TEST_F(MainFormTest, ExtensionListIsCheckedBeforeTheOutputFolderIsAsked)
+{
+    // What extracting the pack would say about the list, if anything.
+    const auto extractionError = [this](const std::string& pack, const std::string& list) {
+        eit::BatchState state;
+        state.ExtListPath = list;
+        state.TargetDir = Dir.File("probe");
+        eit::QuietBatchView view;
+        try {
+            eit::ExtractPack(pack, state, view);
+        } catch (const eit::FileError& e) {
+            return QString::fromStdString(e.what());
+        }
+        return QString();
+    };
+    struct Case {
+        const char* Name;
+        const char* List; // null: missing
+        bool PickerAsked;
+    };
+    const Case cases[] = {
+        {"missing list", nullptr, false},
+        {"empty list", "", false},
+        {"one line short of the bigger pack", "tim\ntim\n", false},
+        {"enough lines", "tim\n\ntim\n", true},
+    };
+    WriteFile(Dir.File("small.bin"), PackBuilder().Entry(0, 1).Bytes());
+    WriteFile(Dir.File("big.bin"), PackBuilder().Entry(0, 1).Entry(5, 1).Entry(9, 1).Bytes());
+    Add({PathOf("small.bin"), PathOf("big.bin")}, 1);
+    for (const Case& c : cases) {
+        const std::string list = Dir.File(std::string("lists/") + c.Name + ".txt");
+        if (c.List)
+            WriteFile(list, c.List);
+        Form.State().ExtListPath = list;
+        Dialogs.Errors.clear();
+        Dialogs.PickerStarts.clear();
+        if (c.PickerAsked)
+            Dialogs.Dirs.push_back(std::nullopt);
+        Click(ui.BProcess);
+        const QString expected = extractionError(Dir.File("big.bin"), list);
+        EXPECT_EQ(Dialogs.Errors, expected.isEmpty() ? std::vector<QString>{} : std::vector<QString>{expected}) << c.Name;
+        EXPECT_EQ(Dialogs.PickerStarts.size(), c.PickerAsked ? 1u : 0u) << c.Name;
+    }
+    EXPECT_EQ(Dialogs.Messages.size(), 1u); // only the batch that ran completed
 }
 
 } // namespace

@@ -19,7 +19,8 @@ namespace {
 // Answers the directory picker from a script and records what was asked.
 class ScriptedDialogs : public TDialogs {
 public:
-    bool OpenFiles(QWidget*, const QString&, QStringList&, int&) override { return false; }
+    bool OpenFiles(QWidget*, const QString&, QStringList&, int&, QString&) override { return false; }
+    bool OpenFile(QWidget*, const QString&, const QString&, QString&) override { return false; }
     bool SaveFile(QWidget*, const QString&, const QString&, const QString&, QString&) override { return false; }
     bool PickDirectory(QWidget*, QByteArray& dir) override
     {

@@ -505,10 +505,7 @@ std::string TMainForm::InputEntry(int index) const
 
 void TMainForm::SetStatus(const std::string& text)
 {
-    if (text.empty())
-        ShowExtListStatus(); // the batch is done with the line
-    else
-        ui->CurrentMessage->setText(FromText(text));
+    ui->CurrentMessage->setText(FromText(text));
 }
 
 int TMainForm::ProgressPosition() const

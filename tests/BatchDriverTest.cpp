@@ -212,16 +212,15 @@ TEST(BatchDriver, ProgressLinesOnlyWhenAskedForAndQuietKeepsOnlyTheEnd)
     WriteFile(dir.File("DATA.BIN"), PackBuilder().Entry(0, 1).Bytes());
     WriteFile(dir.File("ext.txt"), "\r\n");
     const std::string args = "-e " + dir.File("ext.txt") + " -o " + dir.File("out") + " DATA.BIN DATA.BIN";
-    // The first pack starts at the bar's 0; the second moves it back there.
+    // The pack's one entry is all its bytes: the bar goes from 0 to 99 at
+    // once and the second pack leaves it there; only Total moves then.
     std::string lines;
     const auto addLine = [&lines](int percent, int total) {
         char line[64];
         std::snprintf(line, sizeof line, "%3d%%  total %3d%%  Processing DATA.BIN...\n", percent, total);
         lines += line;
     };
-    for (int pack = 0; pack < 2; ++pack)
-        for (int percent = 1 - pack; percent < 100; ++percent)
-            addLine(percent, 0);
+    addLine(99, 0);
     addLine(99, 50);
     const struct {
         std::string Options;

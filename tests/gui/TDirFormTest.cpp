@@ -3,7 +3,7 @@
 #include "ui_TDirForm.h"
 
 #include "CollectFiles.h"
-#include "Dialogs.h"
+#include "ScriptedDialogs.h"
 #include "Formats.h"
 
 #include <QApplication>
@@ -16,30 +16,7 @@
 
 namespace {
 
-// Answers the directory picker from a script and records what was asked.
-class ScriptedDialogs : public TDialogs {
-public:
-    bool OpenFiles(QWidget*, const QString&, QStringList&, int&, QString&) override { return false; }
-    bool OpenFile(QWidget*, const QString&, const QString&, QString&) override { return false; }
-    bool SaveFile(QWidget*, const QString&, const QString&, const QString&, QString&) override { return false; }
-    bool PickDirectory(QWidget*, QByteArray& dir) override
-    {
-        OpenedAt = dir;
-        if (Failure)
-            Failure();
-        if (Confirm)
-            dir = Answer;
-        return Confirm;
-    }
-    void Message(QWidget*, const QString& text, const QString&) override { Messages << text; }
-    bool ExecModal(QDialog& form) override { return form.exec() == QDialog::Accepted; }
-
-    bool Confirm = false;
-    QByteArray Answer;
-    void (*Failure)() = nullptr;
-    QByteArray OpenedAt;
-    QStringList Messages;
-};
+using eit::test::ScriptedDialogs;
 
 class DirFormTest : public testing::Test {
 protected:
@@ -109,15 +86,15 @@ TEST_F(DirFormTest, FolderButtonTakesAConfirmedPickAndIgnoresACancelledOne)
     Show();
     EXPECT_EQ(ui.CallDialog->focusPolicy(), Qt::NoFocus);
     QTest::keyClicks(ui.ScanDir, "/start");
-    Dialogs.Answer = "/elsewhere";
+    Dialogs.Dirs.push_back(std::nullopt);
     QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-    EXPECT_EQ(Dialogs.OpenedAt, "/start");
+    EXPECT_EQ(Dialogs.PickerStarts.back(), "/start");
     EXPECT_EQ(Form.ScanDir(), "/start");
 
     ui.ScanDir->clear();
-    Dialogs.Confirm = true;
+    Dialogs.Dirs.push_back("/elsewhere");
     QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-    EXPECT_EQ(Dialogs.OpenedAt, "");
+    EXPECT_EQ(Dialogs.PickerStarts.back(), "");
     EXPECT_EQ(Form.ScanDir(), "/elsewhere");
     EXPECT_TRUE(ui.BOk->isEnabled());
 }
@@ -126,12 +103,12 @@ TEST_F(DirFormTest, PickedFolderKeepsItsBytesUntilTheTextIsRetyped)
 {
     Show();
     const QByteArray picked("/data/caf\xe9");
-    Dialogs.Confirm = true;
-    Dialogs.Answer = picked;
+    Dialogs.Dirs.push_back(picked.toStdString());
     QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
     EXPECT_EQ(Form.ScanDirPath(), picked);
+    Dialogs.Dirs.push_back(std::nullopt);
     QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-    EXPECT_EQ(Dialogs.OpenedAt, picked); // opened again where it was
+    EXPECT_EQ(Dialogs.PickerStarts.back(), picked.toStdString()); // opened again where it was
 
     QTest::keyClicks(ui.ScanDir, "/sub");
     EXPECT_EQ(Form.ScanDirPath(), picked + "/sub");
@@ -150,16 +127,15 @@ TEST_F(DirFormTest, AFailingPickerIsReportedAndTheDialogStaysOpen)
                  {[] { throw "a text"; }, "Unexpected error"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Shown);
-        Dialogs.Messages.clear();
-        Dialogs.Failure = c.Throw;
+        Dialogs.Errors.clear();
+        Dialogs.OnPick = c.Throw;
         QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-        EXPECT_EQ(Dialogs.Messages, QStringList{c.Shown});
+        EXPECT_EQ(Dialogs.Errors, std::vector<QString>{c.Shown});
         EXPECT_TRUE(Form.isVisible());
     }
     // Still answering: the next pick is taken.
-    Dialogs.Failure = nullptr;
-    Dialogs.Confirm = true;
-    Dialogs.Answer = "/picked";
+    Dialogs.OnPick = nullptr;
+    Dialogs.Dirs.push_back("/picked");
     QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
     EXPECT_EQ(ui.ScanDir->text(), QStringLiteral("/picked"));
 }

@@ -27,9 +27,10 @@ const char* const kUsage =
     "Runs every FILE as the Extract\\Insert Tool window's batch does. In the\n"
     "default mode bin each FILE is a data pack, extracted into files below\n"
     "DIR, and DIR/result.log records the batch. In modes log (result logs)\n"
-    "and lst (project lists) each FILE is replayed: every source it names\n"
-    "that exists is opened; sources are never changed and no result.log is\n"
-    "written.\n"
+    "and lst (project lists) each FILE is replayed: every data pack it names\n"
+    "is rebuilt as DIR/<pack name> with the files of its slot lines that\n"
+    "were changed (DIR being the pack's own folder replaces the pack and keeps\n"
+    "the first original as <pack name>.bak); no result.log is written.\n"
     "\n"
     "With --scan the input files are instead every file of one type found in\n"
     "the folder tree below ROOT, as the window's \"Directory to add\" collects\n"
@@ -44,6 +45,8 @@ const char* const kUsage =
     "  --type TYPE      with --scan: the files to collect, bin (*.bin, the\n"
     "                   default), lst (*.lst) or log (*.log)\n"
     "  --output DIR     output directory; created when missing\n"
+    "  --dry-run        modes log and lst: say what each pack's rebuild would\n"
+    "                   do, write nothing\n"
     "  --extlist FILE   extension list (default: %s)\n"
     "  --help           show this text\n"
     "  --version        show the program's version\n"
@@ -144,6 +147,8 @@ int main(int argc, char** argv)
             scanType = FilterOfMode(args[++i]) - 1;
             if (scanType < 0)
                 return UsageError("--type takes bin, lst or log, not " + args[i]);
+        } else if (arg == "--dry-run") {
+            state.DryRun = true;
         } else if (arg == "--extlist" && hasValue) {
             state.ExtListPath = args[++i];
         } else if (arg == "--") {
@@ -215,7 +220,10 @@ int main(int argc, char** argv)
     view.EndLine();
     if (state.ProcessingMode == eit::kModeExtract)
         std::cout << "Stopped after " << state.ExtractedFiles << " files; result.log lists what was done." << std::endl;
-    else
+    else if (state.RebuiltPacks.empty() || state.DryRun)
         std::cout << "Stopped before the end of the replay; no file was changed." << std::endl;
+    else
+        std::cout << "Stopped before the end of the replay; the packs rebuilt before the stop are complete, "
+                     "the one under way was left as it was." << std::endl;
     return 128 + gStopSignal;
 }

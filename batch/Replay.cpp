@@ -81,7 +81,7 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
     const std::string name = FileNamePart(path);
     view.SetStatus("Processing " + name + "...");
     if (state.ReplayMode == kModeExtract)
-        return packHandler(state, source, JoinPath(state.TargetDir, name), i + 1);
+        return packHandler(state, view, source.File(), JoinPath(state.TargetDir, name), i + 1);
     return i;
 }
 
@@ -105,6 +105,7 @@ void ReplayLog(BatchState& state, BatchView& view, const std::string& fileName, 
     LineList& lines = state.ReplayLines;
     lines.Clear();
     lines.LoadFromFile(fileName);
+    state.ReplayFile = fileName;
     const std::string status = "Processing " + FileNamePart(fileName) + "...";
     view.SetStatus(status);
     view.SetTotal(0);

@@ -36,8 +36,10 @@ const char* const kUsage =
     "project list: the lines of the lists, in order, name the packs to\n"
     "extract (a relative name is taken against its list's folder; empty lines\n"
     "are passed over). In mode log each FILE is a result log that is\n"
-    "replayed: every source it names that exists is opened and said so;\n"
-    "sources are never changed and no result.log is written.\n"
+    "replayed: every data pack it names is rebuilt as DIR/<pack name> with\n"
+    "the files of its slot lines that were changed (DIR being the pack's own\n"
+    "folder replaces the pack and keeps the first original as\n"
+    "<pack name>.bak); no result.log is written.\n"
     "\n"
     "With --scan the input files are instead every file of one type found in\n"
     "the folder tree below ROOT, as the window's \"Directory to add\" collects\n"
@@ -61,6 +63,8 @@ const char* const kUsage =
     "  -q, --quiet          print only errors and the final line\n"
     "      --progress       progress on stderr also when it is no terminal:\n"
     "                       one plain line whenever a percentage changes\n"
+    "      --dry-run        mode log: say what each pack's rebuild would do,\n"
+    "                       write nothing\n"
     "      --list           list each PACK's non-empty slots and guessed types\n"
     "      --make-extlist   write a starter extension list for PACK to stdout\n"
     "  -h, --help           show this text\n"
@@ -145,6 +149,7 @@ struct Options {
     std::string ScanRoot;
     int ScanType = -1;
     eit::ConsoleOutput Console;
+    bool DryRun = false;
 };
 
 // Reads the command line into options. Returns -1 when the batch or an
@@ -202,6 +207,8 @@ int ParseArguments(const std::vector<std::string>& args, Options& options)
             options.Console.Quiet = true;
         } else if (name == "--progress") {
             options.Console.ProgressLines = true;
+        } else if (name == "--dry-run") {
+            options.DryRun = true;
         } else if (name == "--list" || name == "--make-extlist") {
             const Action task = name == "--list" ? Action::List : Action::MakeExtList;
             if (options.Task != Action::Batch && options.Task != task)
@@ -299,6 +306,7 @@ int main(int argc, char** argv)
     eit::BatchState state;
     if (!options.ExtList.empty())
         state.ExtListPath = options.ExtList;
+    state.DryRun = options.DryRun;
     std::vector<std::string>& inputs = options.Inputs;
     // The batch moves the working directory to the output folder, so relative
     // names are made full here, as the open dialog gives them. A relative
@@ -377,7 +385,10 @@ int main(int argc, char** argv)
     view.EndLine();
     if (state.ProcessingMode == eit::kModeExtract)
         std::cout << "Stopped after " << state.ExtractedFiles << " files; result.log lists what was done." << std::endl;
-    else
+    else if (state.RebuiltPacks.empty() || state.DryRun)
         std::cout << "Stopped before the end of the replay; no file was changed." << std::endl;
+    else
+        std::cout << "Stopped before the end of the replay; the packs rebuilt before the stop are complete, "
+                     "the one under way was left as it was." << std::endl;
     return 128 + gStopSignal;
 }

@@ -51,6 +51,7 @@ void Batch::BProcessClick()
     FState.StopFlag = 0;
     FState.ExtractedBytes = 0;
     FState.ExtractedFiles = 0;
+    FState.RebuiltPacks.clear();
     FState.TargetDir = CurrentDirectory();
     std::string dir = FState.TargetDir;
     if (FView.PickDirectory(dir)) {

@@ -17,8 +17,8 @@ namespace eit {
 using ExtractFn = void (*)(const std::string& path, BatchState& state, BatchView& view);
 // What the list replay hands each existing source of a pack format to; the
 // contract of ReplayPack.
-using ReplayFn = std::int32_t (*)(BatchState& state, SourceStream& source, const std::string& targetPath,
-                                  std::int32_t lineIndex);
+using ReplayFn = std::int32_t (*)(BatchState& state, BatchView& view, const ReadOnlyFile& source,
+                                  const std::string& targetPath, std::int32_t lineIndex);
 
 // One type of input file that the open dialog and the directory scan offer.
 // A pack format has a format name and both handlers. A list type (project

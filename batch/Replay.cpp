@@ -78,8 +78,8 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
     if (!format || !format->Replay)
         return i;
     const std::string target = JoinPath(state.TargetDir, name);
-    const std::int32_t last =
-        packHandler ? packHandler(state, source, target, i + 1) : format->Replay(state, source, target, i + 1);
+    const std::int32_t last = packHandler ? packHandler(state, view, source.File(), target, i + 1)
+                                          : format->Replay(state, view, source.File(), target, i + 1);
     view.ReportReplayStep("Handed " + path + " to the pack handler");
     return last;
 }
@@ -104,6 +104,7 @@ void ReplayLog(BatchState& state, BatchView& view, const std::string& fileName, 
     LineList& lines = state.ReplayLines;
     lines.Clear();
     lines.LoadFromFile(fileName);
+    state.ReplayFile = fileName;
     const std::string status = "Processing " + FileNamePart(fileName) + "...";
     view.SetStatus(status);
     view.SetTotal(0);

@@ -12,7 +12,13 @@
 #include <string>
 #include <vector>
 
+#include <chrono>
+
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace eit::bench {
 
@@ -56,6 +62,37 @@ inline Options ParseOptions(int argc, char** argv, const char* program, int defa
     }
     std::filesystem::create_directories(options.Dir);
     return options;
+}
+
+// What one run of a child program took: wall time and peak resident memory.
+struct ChildRun {
+    double Seconds;
+    long PeakKiB;
+};
+
+// Runs args (args[0] a path) with stdout to /dev/null and waits for it;
+// exits the benchmark when it fails.
+inline ChildRun RunChild(const char* program, const std::vector<std::string>& args)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const int devnull = ::open("/dev/null", O_WRONLY);
+        ::dup2(devnull, STDOUT_FILENO);
+        ::execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        Die(program, args[0] + " failed");
+    return {seconds, usage.ru_maxrss};
 }
 
 } // namespace eit::bench

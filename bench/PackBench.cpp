@@ -20,6 +20,8 @@
 #include "DataPack.h"
 #include "RecordingView.h"
 
+#include "BenchSupport.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -112,34 +114,11 @@ int Baseline(const std::string& pack, const std::string& outDir)
     return 0;
 }
 
-struct Sample {
-    double Seconds;
-    long PeakKiB;
-};
+using Sample = eit::bench::ChildRun;
 
 Sample RunProcess(const std::vector<std::string>& args)
 {
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devnull, STDOUT_FILENO);
-        ::execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    ::wait4(pid, &status, 0, &usage);
-    const double seconds = Seconds(Clock::now() - start);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "pack-bench: %s failed\n", args[0].c_str());
-        std::exit(1);
-    }
-    return {seconds, usage.ru_maxrss};
+    return eit::bench::RunChild("pack-bench", args);
 }
 
 double Median(std::vector<double> values)

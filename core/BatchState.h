@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace eit {
@@ -45,6 +46,13 @@ struct BatchState {
     LineList ReplayLines;
     std::uint8_t ReplayMode = kReplayNoFormat;
     std::uint8_t MarkerFlag = 1;
+    std::string ReplayFile;              // the file being replayed
+
+    // Rebuilding packs from a replay: each pack path rebuilt in this batch
+    // with the source it was rebuilt from (emptied when a batch starts), and
+    // whether rebuilds only report what they would do.
+    std::map<std::string, std::string> RebuiltPacks;
+    bool DryRun = false;
 };
 
 // Everything of the window that the batch, the extraction and the replay

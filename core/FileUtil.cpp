@@ -126,6 +126,40 @@ std::size_t ReadOnlyFile::Read(void* data, std::size_t size)
     }
 }
 
+namespace {
+
+// pread until size bytes or the end; -1 on an error.
+ssize_t ReadFully(int handle, std::uint64_t offset, void* data, std::size_t size)
+{
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(handle, static_cast<char*>(data) + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+} // namespace
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
+{
+    const ssize_t n = ReadFully(FHandle, offset, data, size);
+    if (n < 0)
+        throw FileError::StreamRead();
+    return static_cast<std::size_t>(n);
+}
+
+bool LinkFile(const std::string& existing, const std::string& newPath)
+{
+    return ::link(existing.c_str(), newPath.c_str()) == 0;
+}
+
 FileKind KindOf(const std::string& path)
 {
     struct stat st;
@@ -206,7 +240,7 @@ int CreateNamedTemp(const std::string& path, std::string& tempPath)
         tempPath = TempNameFor(path);
         // 0666 so the finished file gets the permissions of any file the user
         // creates (the umask applies).
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -221,7 +255,7 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
     // An unnamed file in the final folder: if we die before Commit(), the
     // kernel frees it and nothing is left behind.
     std::string dir = DirectoryPart(FPath);
-    FHandle = ::open(dir.empty() ? "." : dir.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+    FHandle = ::open(dir.empty() ? "." : dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
     if (FHandle >= 0)
         return;
 #endif
@@ -263,6 +297,20 @@ void AtomicFile::Write(const void* data, std::size_t size)
         p += n;
         size -= static_cast<std::size_t>(n);
     }
+}
+
+std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
+{
+    const ssize_t n = ReadFully(FHandle, offset, data, size);
+    if (n < 0)
+        throw FileError::StreamRead();
+    return static_cast<std::size_t>(n);
+}
+
+void AtomicFile::Sync()
+{
+    if (::fdatasync(FHandle) != 0)
+        throw FileError("Cannot write file " + FPath);
 }
 
 void AtomicFile::Commit()

@@ -49,6 +49,9 @@ public:
     // Reads up to size bytes from the current position; 0 at the end.
     // Throws FileError "Cannot open file %s" on a read error.
     std::size_t Read(void* data, std::size_t size);
+    // Reads up to size bytes at offset without moving the position; fewer
+    // only at the end of the file. Throws FileError "Stream read error".
+    std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
 
 private:
     std::string FPath;
@@ -60,6 +63,11 @@ private:
 // be looked at (no such entry, a dangling link, no permission).
 enum class FileKind { Missing, Regular, Directory, Special };
 FileKind KindOf(const std::string& path);
+
+// Gives the existing file a second name, newPath, in the same file system.
+// False, changing nothing, when newPath exists or the file system cannot
+// link.
+bool LinkFile(const std::string& existing, const std::string& newPath);
 
 // Whether a and b name the same file: equal texts, or the same file reached
 // by different paths (links, "." steps). Paths that cannot be looked at are
@@ -94,6 +102,12 @@ public:
     const std::string& Path() const { return FPath; }
     // Throws FileError "Cannot write file %s" (disk full, I/O error).
     void Write(const void* data, std::size_t size);
+    // Reads back up to size bytes written at offset; fewer only at the end.
+    // Throws FileError "Stream read error".
+    std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
+    // Puts what was written on the disk before Commit() names it. Throws
+    // FileError "Cannot write file %s".
+    void Sync();
     // Closes and renames into place. Throws FileError "Cannot create file %s".
     void Commit();
 

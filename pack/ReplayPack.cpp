@@ -1,53 +1,25 @@
 #include "ReplayPack.h"
 
-#include "FileError.h"
-#include "FileUtil.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "InsertPack.h"
 
 namespace eit {
 
 bool SourceStream::Open(const std::string& path)
 {
     Close();
-    // Opening a device for writing can act on it (a tape rewinds); look at
-    // the type first, and open non-blocking in case it changed meanwhile.
+    // A FIFO or device is passed over like a missing source rather than
+    // refused with an error; ReadOnlyFile refuses one that appears meanwhile.
     if (KindOf(path) == FileKind::Special)
         return false;
-    // O_RDWR fails with EISDIR for a directory, so a folder named as a
-    // source is refused like a read-only file.
-    const int handle = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (handle < 0)
-        throw FileError::CannotOpen(path);
-    struct stat st;
-    if (::fstat(handle, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(handle);
-        return false;
-    }
-    const int flags = ::fcntl(handle, F_GETFL);
-    if (flags < 0 || ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(handle);
-        throw FileError::CannotOpen(path);
-    }
-    FHandle = handle;
-    FPath = path;
+    FFile.emplace(path);
     return true;
 }
 
-void SourceStream::Close() noexcept
+std::int32_t ReplayPack(BatchState& state, BatchView& view, const ReadOnlyFile& source, const std::string& targetPath,
+                        std::int32_t lineIndex)
 {
-    if (FHandle >= 0)
-        ::close(FHandle);
-    FHandle = -1;
-    FPath.clear();
-}
-
-std::int32_t ReplayPack([[maybe_unused]] BatchState& state, [[maybe_unused]] SourceStream& source,
-                        [[maybe_unused]] const std::string& targetPath, std::int32_t lineIndex)
-{
-    return lineIndex;
+    InsertIntoPack(state, view, source, targetPath, lineIndex);
+    return lineIndex + kPackSlots - 1;
 }
 
 } // namespace eit

@@ -186,13 +186,19 @@ TEST(BatchDriver, ReplaysResultLogsLineByLineWithoutWritingALog)
     WriteFile(dir.File("in/DATA.BIN"), PackBuilder().Entry(1, 2).Bytes());
     test::MakeFifo(dir.File("in/fifo"));
     const std::string pack = ReadFile(dir.File("in/DATA.BIN"));
-    WriteFile(dir.File("r.log"), "#Format: BIN\r\n#Source: " + dir.File("in/DATA.BIN") + "\r\nNULL\r\n#Source: "
+    // The pack's section: slot 1 names a file that is not there, so the
+    // slot keeps its data and the pack is left as it was.
+    std::string slots = "NULL\r\n" + dir.File("in/TIM/DATA_0001.tim") + "\r\n";
+    for (int slot = 2; slot < 8192; ++slot)
+        slots += "NULL\r\n";
+    WriteFile(dir.File("r.log"), "#Format: BIN\r\n#Source: " + dir.File("in/DATA.BIN") + "\r\n" + slots + "#Source: "
                                      + dir.File("in/gone.bin") + "\r\n#Format: \r\n#Source: " + dir.File("in/DATA.BIN")
                                      + "\r\n#Source: " + dir.File("in/fifo") + "\r\n");
 
     const DriverRun run = RunDriver(dir, "--mode log --output " + dir.File("replay") + " r.log");
     EXPECT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(run.Out, "Opened " + dir.File("in/DATA.BIN") + "\nHanded " + dir.File("in/DATA.BIN")
+    EXPECT_EQ(run.Out, "Opened " + dir.File("in/DATA.BIN") + "\nDATA.BIN: no file changed, pack left as it was\nHanded "
+                           + dir.File("in/DATA.BIN")
                            + " to the pack handler\nPassed over " + dir.File("in/gone.bin") + " (missing)\nOpened "
                            + dir.File("in/DATA.BIN") + "\nPassed over " + dir.File("in/fifo")
                            + " (not a regular file)\nOperation complete!\n");

@@ -78,10 +78,9 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
     if (!format || !format->Replay)
         return i;
     const std::string target = JoinPath(state.TargetDir, name);
-    const std::int32_t last = packHandler ? packHandler(state, view, source.File(), target, i + 1)
-                                          : format->Replay(state, view, source.File(), target, i + 1);
-    view.ReportReplayStep("Handed " + path + " to the pack handler");
-    return last;
+    // The handler says what it did with the pack in the results.
+    return packHandler ? packHandler(state, view, source.File(), target, i + 1)
+                       : format->Replay(state, view, source.File(), target, i + 1);
 }
 
 } // namespace

@@ -23,8 +23,8 @@ using ReplayPackFn = std::function<std::int32_t(BatchState& state, BatchView& vi
 // follows a pack format's record goes to that format's replay handler (to
 // packHandler when one is given) with TargetDir/name and the index of the
 // next line. Sources that do not exist, and FIFOs, sockets and devices, are
-// passed over. Reports every source it opens, hands on or passes over
-// through view.ReportReplayStep. Shows "Processing <name>..." for the file
+// passed over. Reports every source it opens or passes over through
+// view.ReportReplayStep. Shows "Processing <name>..." for the file
 // and for each source, moves Total to the share of lines reached and
 // Progress by one per line, and pumps events once per line. Stops before the
 // next line once StopFlag is set. Never writes to the replayed file; a

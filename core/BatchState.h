@@ -92,9 +92,9 @@ public:
     virtual void ProcessEvents() = 0;
 
     // One line saying what the list replay did with a source: "Opened
-    // <path>", "Handed <path> to the pack handler", "Passed over <path>
-    // (missing)" or "Passed over <path> (not a regular file)". The window
-    // shows none of them; the batch driver prints them.
+    // <path>", "Passed over <path> (missing)" or "Passed over <path> (not a
+    // regular file)". The window shows none of them; the batch driver prints
+    // them. What became of a pack goes to the results.
     virtual void ReportReplayStep(const std::string& line) { (void)line; }
 };
 

@@ -368,12 +368,13 @@ TEST(InsertPack, DriverDryRunPrintsTheSameLineAndWritesNothing)
 
     const test::CommandRun dry = test::RunCommand(dir, dir.Path(), driver + "--dry-run " + replay);
     EXPECT_EQ(dry.Status, 0) << dry.Err;
-    EXPECT_EQ(dry.Out, line + "Operation complete!\n");
+    const std::string opened = "Opened " + dir.File("in/DATA.BIN") + "\n";
+    EXPECT_EQ(dry.Out, opened + line + "Operation complete!\n");
     EXPECT_EQ(test::ListTree(dir.File("new")), "");
 
     const test::CommandRun real = test::RunCommand(dir, dir.Path(), driver + replay);
     EXPECT_EQ(real.Status, 0) << real.Err;
-    EXPECT_EQ(real.Out, line + "Operation complete!\n");
+    EXPECT_EQ(real.Out, opened + line + "Operation complete!\n");
     EXPECT_TRUE(ReadFile(dir.File("new/DATA.BIN")).substr(kPackDirectorySize, 2048) == Padded("new"));
 }
 

@@ -10,7 +10,7 @@ bash scripts/install-deps.sh --test
 cmake -S . -B "$dir" -G "Ninja Multi-Config" -DEIT_BUILD_BENCH=OFF -DEIT_WERROR="${EIT_WERROR:-OFF}" >/dev/null
 cmake --build "$dir" --config Release --parallel 2
 (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest -C Release --output-on-failure --parallel 2 >ctest.log \
-    || { cat ctest.log; exit 1; }; tail -3 ctest.log)
+    || { cat ctest.log; exit 1; }; grep -E 'tests passed' ctest.log)
 
 stage="$PWD/$dir/stage"
 rm -rf "$stage"

@@ -11,12 +11,6 @@
 #include <optional>
 #include <thread>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace eit {
 
@@ -207,8 +201,8 @@ void CheckExtensions(const LineList& extensions, int used, const std::string& li
 // Writes the entries of one pack to their output files.
 class SlotWriter {
 public:
-    SlotWriter(const BatchState& state, const std::string& p, int pack, std::uint64_t packSize)
-        : FState(state), FPackPath(p), FBaseName(PackBaseName(p)), FPack(pack), FPackSize(packSize)
+    SlotWriter(const BatchState& state, const std::string& p, const ReadOnlyFile& pack)
+        : FState(state), FPackPath(p), FBaseName(PackBaseName(p)), FPack(pack)
     {
     }
 
@@ -222,16 +216,15 @@ public:
         std::string path = OutputPathFor(FState, FPackPath, name);
         // Slots of one extension share a folder: create it once per run of them.
         if (std::string dir = DirectoryPart(path); dir != FLastDir) {
-            std::error_code ignored;
-            std::filesystem::create_directories(dir, ignored);
+            CreateDirectories(dir); // a failure shows when the file is created
             FLastDir = std::move(dir);
         }
         AtomicFile out(path);
-        if (entry.Offset() > FPackSize || entry.Length() > FPackSize - entry.Offset())
+        if (entry.Offset() > FPack.Size() || entry.Length() > FPack.Size() - entry.Offset())
             throw FileError::StreamRead();
         for (std::uint64_t done = 0; done < entry.Length();) {
             const std::uint64_t chunk = std::min(kCopyChunk, entry.Length() - done);
-            CopyRange(FPack, entry.Offset() + done, chunk, out);
+            out.CopyFrom(FPack, entry.Offset() + done, chunk);
             done += chunk;
             if (done < entry.Length() && !progress.Copying(done))
                 return std::nullopt;
@@ -248,8 +241,7 @@ private:
     const BatchState& FState;
     const std::string& FPackPath;
     const std::string FBaseName;
-    const int FPack;
-    const std::uint64_t FPackSize;
+    const ReadOnlyFile& FPack;
     std::string FLastDir;
     BackgroundCommitter FCommitter;
 };
@@ -316,31 +308,21 @@ std::string OutputPathFor(const BatchState& state, const std::string& p, const s
 std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r)
 {
     std::string path = OutputPathFor(state, p, r);
-    std::error_code ignored;
-    std::filesystem::create_directories(DirectoryPart(path), ignored);
+    CreateDirectories(DirectoryPart(path));
     return path;
 }
 
 void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
 {
     LineList extensions;
-    const ReadOnlyFile packFile(p);
-    const int pack = packFile.Handle();
-    const std::uint64_t packSize = packFile.Size();
+    const ReadOnlyFile pack(p);
 
     view.SetStatus("Processing " + FileNamePart(p) + "...");
     view.ProcessEvents();
 
     std::array<unsigned char, kPackDirectorySize> directory;
-    std::size_t got = 0;
-    while (got < directory.size()) {
-        const ssize_t n = ::pread(pack, directory.data() + got, directory.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw FileError("Data pack " + p + " is shorter than its 65536-byte directory");
-        got += static_cast<std::size_t>(n);
-    }
+    if (pack.ReadAt(0, directory.data(), directory.size()) < directory.size())
+        throw FileError("Data pack " + p + " is shorter than its 65536-byte directory");
 
     extensions.LoadFromFile(state.ExtListPath);
     int used = 0;
@@ -354,7 +336,7 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
 
     int nextLine = 0;
     PackProgress progress(state, view, totalBytes);
-    SlotWriter writer(state, p, pack, packSize);
+    SlotWriter writer(state, p, pack);
     BackgroundCommitter& committer = writer.Committer();
     try {
         for (int slot = 0; slot < kPackSlots; ++slot) {

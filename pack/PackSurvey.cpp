@@ -156,21 +156,9 @@ std::string_view TypeExtension(EntryType type)
     return kTypes[static_cast<std::size_t>(type)].Extension;
 }
 
-namespace {
-
-PackDirectory ReadDirectory(const ReadOnlyFile& pack, const std::string& path)
-{
-    PackDirectory::Bytes bytes;
-    if (pack.ReadAt(0, bytes.data(), bytes.size()) < bytes.size())
-        throw FileError("Data pack " + path + " is shorter than its 65536-byte directory");
-    return PackDirectory::Decode(bytes);
-}
-
-} // namespace
-
 PackDirectory ReadPackDirectory(const std::string& path)
 {
-    return ReadDirectory(ReadOnlyFile(path), path);
+    return PackDirectory::Read(ReadOnlyFile(path));
 }
 
 void CheckExtensionList(const std::string& listPath, const std::vector<std::string>& packs)
@@ -193,7 +181,7 @@ void CheckExtensionList(const std::string& listPath, const std::vector<std::stri
 std::vector<SurveyedEntry> SurveyPack(const std::string& path)
 {
     const ReadOnlyFile pack(path);
-    const PackDirectory directory = ReadDirectory(pack, path);
+    const PackDirectory directory = PackDirectory::Read(pack);
 
     std::vector<SurveyedEntry> entries;
     entries.reserve(static_cast<std::size_t>(directory.UsedSlots()));

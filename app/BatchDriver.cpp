@@ -10,16 +10,11 @@
 #include "LineList.h"
 #include "PackSurvey.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
-#include <system_error>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -84,39 +79,11 @@ const char* const kUsage =
 const char* const kExtListHint =
     "Give the extension list with --extlist FILE, or write one with --make-extlist PACK.";
 
-std::atomic<int>* gStopFlag = nullptr;
-volatile std::sig_atomic_t gStopSignal = 0;
-
-extern "C" void OnStopSignal(int signal)
-{
-    gStopSignal = signal;
-    if (gStopFlag)
-        gStopFlag->store(1);
-}
-
-// Ctrl-C, SIGTERM and SIGHUP ask the batch to stop. A signal the driver was
-// started with ignored (nohup, a background job) stays ignored.
-void CatchStopSignals(std::atomic<int>& stopFlag)
-{
-    gStopFlag = &stopFlag;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction old {};
-        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        action.sa_flags = SA_RESETHAND; // a second one ends the program at once
-        sigaction(signal, &action, nullptr);
-    }
-}
-
-// path made full against the working directory; path itself when that
-// cannot be found.
+// path made full against the working directory. An empty name stays
+// empty: it names no file, and the failure to open it says so.
 std::string Absolute(const std::string& path)
 {
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.string();
+    return path.empty() ? path : eit::MakeAbsolute(path);
 }
 
 int UsageError(const std::string& message)
@@ -282,7 +249,7 @@ std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
         lines.LoadFromFile(list);
         for (const std::string& line : lines.Items())
             if (!line.empty())
-                packs.push_back(line[0] == eit::kPathSep ? line : eit::JoinPath(eit::DirectoryPart(list), line));
+                packs.push_back(eit::IsAbsolute(line) ? line : eit::JoinPath(eit::DirectoryPart(list), line));
     }
     return packs;
 }
@@ -311,13 +278,10 @@ int main(int argc, char** argv)
     // The batch moves the working directory to the output folder, so relative
     // names are made full here, as the open dialog gives them. A relative
     // scan root becomes full the same way; the rest of it stays as typed.
-    std::error_code ec;
     int filter = options.Filter;
     if (options.Scan) {
         const int scanType = options.ScanType < 0 ? FilterOfMode("bin") - 1 : options.ScanType;
-        std::string scanRoot = options.ScanRoot;
-        if (!scanRoot.empty() && scanRoot[0] != eit::kPathSep)
-            scanRoot = eit::JoinPath(eit::CurrentDirectory(), scanRoot);
+        const std::string scanRoot = Absolute(options.ScanRoot);
         const std::string mask = eit::FilterMask(eit::kInputFilter, scanType);
         eit::CollectFiles(scanRoot, mask, inputs);
         if (inputs.empty()) {
@@ -355,20 +319,18 @@ int main(int argc, char** argv)
 
     state.ExtListPath = Absolute(state.ExtListPath);
     const std::string dir = std::filesystem::path(Absolute(options.Output)).lexically_normal().string();
-    // Every check of the output folder takes an error code: a name too
-    // long, a link loop or a folder we may not search is a refusal, not a
-    // crash.
-    std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir, ec)) {
+    // A name too long, a link loop or a folder we may not search is a
+    // refusal, not a crash.
+    if (!eit::CreateDirectories(dir)) {
         std::cerr << "Cannot create directory " << dir << '\n';
         return 1;
     }
 
-    eit::ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir,
+    eit::ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == eit::kPathSep ? dir.substr(0, dir.size() - 1) : dir,
                           state.StopFlag, options.Console);
     view.SetFilterIndex(filter);
     eit::Batch batch(state, view);
-    CatchStopSignals(state.StopFlag);
+    eit::InstallStopHandler(state.StopFlag);
 
     try {
         batch.BProcessClick();
@@ -380,7 +342,8 @@ int main(int argc, char** argv)
             std::cerr << kExtListHint << '\n';
         return 1;
     }
-    if (gStopSignal == 0)
+    const int signal = eit::StopSignal();
+    if (signal == 0)
         return 0;
     view.EndLine();
     if (state.ProcessingMode == eit::kModeExtract)
@@ -390,5 +353,5 @@ int main(int argc, char** argv)
     else
         std::cout << "Stopped before the end of the replay; the packs rebuilt before the stop are complete, "
                      "the one under way was left as it was." << std::endl;
-    return 128 + gStopSignal;
+    return 128 + signal;
 }

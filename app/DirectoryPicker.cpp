@@ -15,12 +15,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <filesystem>
-#include <system_error>
-
 TDirectoryPicker::TDirectoryPicker(const QByteArray& dir, QWidget* parent)
     : QDialog(parent)
-    , FStart(QByteArray::fromStdString(eit::AbsolutePath(dir.toStdString())))
+    , FStart(QByteArray::fromStdString(eit::MakeAbsolute(dir.toStdString())))
     , FEdit(new QLineEdit(dir.isEmpty() ? QString() : QDir::toNativeSeparators(ShownPath(FStart))))
 {
     setWindowTitle(QStringLiteral("Select Directory"));
@@ -45,7 +42,7 @@ TDirectoryPicker::TDirectoryPicker(const QByteArray& dir, QWidget* parent)
 QByteArray TDirectoryPicker::Directory() const
 {
     QByteArray path = EditedPath(FStart, FEdit->text().trimmed());
-    if (!path.startsWith(eit::kPathSep))
+    if (!eit::IsAbsolute(path.toStdString()))
         path = QByteArray::fromStdString(eit::JoinPath(FStart.toStdString(), path.toStdString()));
     // Latin-1 maps every byte to one character and back, so cleaning the
     // path's picture there leaves the bytes of its names alone.
@@ -69,23 +66,21 @@ void TDirectoryPicker::AcceptIfUsable()
     if (FEdit->text().trimmed().isEmpty())
         return;
     const QByteArray dir = Directory();
-    const std::filesystem::path path(dir.toStdString());
+    const std::string path = dir.toStdString();
     const QString shown = QDir::toNativeSeparators(ShownPath(dir));
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (std::filesystem::is_directory(status)) {
+    const eit::FileKind kind = eit::KindOf(path);
+    if (kind == eit::FileKind::Directory) {
         QDialog::accept();
         return;
     }
-    if (std::filesystem::exists(status)) {
+    if (kind != eit::FileKind::Missing) {
         QMessageBox::warning(this, windowTitle(), tr("%1 is a file, not a directory.").arg(shown));
         return;
     }
     if (QMessageBox::question(this, windowTitle(), QStringLiteral("The specified directory does not exist. Create it?"))
         != QMessageBox::Yes)
         return;
-    std::filesystem::create_directories(path, error);
-    if (error || !std::filesystem::is_directory(path, error)) {
+    if (!eit::CreateDirectories(path)) {
         QMessageBox::warning(this, windowTitle(), tr("Cannot create directory %1").arg(shown));
         return;
     }

@@ -300,7 +300,7 @@ void TMainForm::AddPaths(const std::vector<std::string>& paths)
 {
     Guarded([&] {
         for (const std::string& path : paths) {
-            const std::string absolute = eit::AbsolutePath(path);
+            const std::string absolute = eit::MakeAbsolute(path);
             if (eit::KindOf(absolute) == eit::FileKind::Directory) {
                 HoldListButtons();
                 ScanFolder(absolute, eit::FilterMask(eit::kInputFilter, 0), 0);
@@ -311,7 +311,7 @@ void TMainForm::AddPaths(const std::vector<std::string>& paths)
                 std::vector<std::string> files;
                 for (const std::string& other : paths)
                     if (FilterOfFile(other) == filter && eit::KindOf(other) != eit::FileKind::Directory)
-                        files.push_back(eit::AbsolutePath(other));
+                        files.push_back(eit::MakeAbsolute(other));
                 BeginAdding();
                 AddSelection(files, filter);
                 return;
@@ -405,7 +405,7 @@ void TMainForm::ProcessDirClick()
         // relative folder is anchored here, where the user typed it.
         std::string root = FDirForm->ScanDirPath().toStdString();
         if (!root.empty())
-            root = eit::AbsolutePath(root);
+            root = eit::MakeAbsolute(root);
         QSettings().setValue(kScanDirKey, QByteArray::fromStdString(root));
         ScanFolder(root, ToPath(FDirForm->FFileMask), FDirForm->FTypeIndex);
     }

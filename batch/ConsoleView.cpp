@@ -1,9 +1,9 @@
 #include "ConsoleView.h"
 
+#include "Env.h"
+
 #include <cstdio>
 #include <iostream>
-
-#include <unistd.h>
 
 namespace eit {
 
@@ -11,7 +11,7 @@ ConsoleView::ConsoleView(std::vector<std::string> inputs, std::string output, co
                          ConsoleOutput mode)
     : FInputs(std::move(inputs)), FOutput(std::move(output)), FStopFlag(stopFlag), FQuiet(mode.Quiet)
 {
-    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    const bool terminal = StderrIsTerminal();
     if (terminal && (!mode.Quiet || mode.ProgressLines))
         FProgress = Progress::Bar;
     else if (!terminal && mode.ProgressLines)

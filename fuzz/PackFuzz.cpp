@@ -14,6 +14,7 @@
 #include "FileError.h"
 #include "FuzzSupport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -58,10 +59,15 @@ void CheckNothingLost(const BatchState& state, const std::string& packPath, cons
     const LineList& log = state.ResultLog;
     Check(log.Count() <= kPackSlots, "more log lines than slots");
     Check(!completed || log.Count() == kPackSlots, "a completed pack logged fewer lines than slots");
+    // A pack too short for its directory logs nothing.
+    Check(log.Count() == 0 || pack.size() >= kPackDirectorySize, "a pack without a directory logged slots");
+    PackDirectory::Bytes bytes{};
+    std::memcpy(bytes.data(), pack.data(), std::min<std::size_t>(pack.size(), bytes.size()));
+    const PackDirectory directory = PackDirectory::Decode(bytes);
     std::set<std::string> written;
     for (int slot = 0; slot < log.Count(); ++slot) {
         const std::string& line = log.Get(slot);
-        const PackEntry entry = ReadPackEntry(reinterpret_cast<const unsigned char*>(pack.data()), slot);
+        const PackEntry& entry = directory.Entry(slot);
         if (entry.SectorCount == 0) {
             Check(line == "NULL", "an empty slot logged as " + line);
             continue;

@@ -6,17 +6,11 @@
 
 #include <array>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace eit {
 
@@ -27,11 +21,6 @@ std::string PackBaseName(const std::string& p)
 }
 
 namespace {
-
-std::uint32_t ReadLe32(const unsigned char* p)
-{
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
 
 std::string HexNumber(int value, int digits)
 {
@@ -192,9 +181,12 @@ private:
     std::uint64_t FDone = 0;
 };
 
-// Checks the extension lines the pack will use before anything is written.
-void CheckExtensions(const LineList& extensions, int used, const std::string& listPath)
+// The extension list at listPath, with the lines a pack of `used` non-empty
+// slots will use checked before anything is written.
+LineList LoadExtensions(const std::string& listPath, int used)
 {
+    LineList extensions;
+    extensions.LoadFromFile(listPath);
     const int count = std::min(used, extensions.Count());
     for (int line = 0; line < count; ++line) {
         const std::string problem = ExtensionProblem(extensions.Get(line));
@@ -202,36 +194,48 @@ void CheckExtensions(const LineList& extensions, int used, const std::string& li
             throw FileError("Invalid extension \"" + extensions.Get(line) + "\" in line "
                             + std::to_string(line + 1) + " of " + listPath + ": it " + problem);
     }
+    return extensions;
 }
+
+// Names the non-empty slots of one pack, in slot order, each with the next
+// line of the extension list.
+class SlotNames {
+public:
+    SlotNames(const std::string& p, const LineList& extensions) : FPackPath(p), FExtensions(extensions) {}
+
+    // Throws FileError "List index out of bounds (%d)" when the list has no
+    // line left for slot.
+    std::string Next(int slot) { return OutputName(FPackPath, slot, FExtensions.Get(FNextLine++)); }
+
+private:
+    const std::string& FPackPath;
+    const LineList& FExtensions;
+    int FNextLine = 0;
+};
 
 // Writes the entries of one pack to their output files.
 class SlotWriter {
 public:
-    SlotWriter(const BatchState& state, const std::string& p, int pack, std::uint64_t packSize)
-        : FState(state), FPackPath(p), FBaseName(PackBaseName(p)), FPack(pack), FPackSize(packSize)
-    {
-    }
+    SlotWriter(const BatchState& state, const ReadOnlyFile& pack) : FState(state), FPack(pack) {}
 
-    // Copies the entry of slot to the file its extension names and returns
+    // Copies entry to the output file of relative name `name` and returns
     // that file's path; the file gets its name in the background. Reports
     // each copied chunk to progress; when that asks to stop before the
     // entry is complete, the file is discarded and nullopt returned.
-    std::optional<std::string> Write(int slot, const PackEntry& entry, const std::string& ext, PackProgress& progress)
+    std::optional<std::string> Write(const std::string& name, const PackEntry& entry, PackProgress& progress)
     {
-        const std::string name = AsciiUpper(ext) + kPathSep + FBaseName + "_" + HexNumber(slot, kDigits) + "." + ext;
-        std::string path = OutputPathFor(FState, FPackPath, name);
+        std::string path = OutputPathFor(FState, FPack.Path(), name);
         // Slots of one extension share a folder: create it once per run of them.
         if (std::string dir = DirectoryPart(path); dir != FLastDir) {
-            std::error_code ignored;
-            std::filesystem::create_directories(dir, ignored);
+            CreateDirectories(dir); // a failure shows when the file is created
             FLastDir = std::move(dir);
         }
         AtomicFile out(path);
-        if (entry.Offset() > FPackSize || entry.Length() > FPackSize - entry.Offset())
+        if (entry.Offset() > FPack.Size() || entry.Length() > FPack.Size() - entry.Offset())
             throw FileError::StreamRead();
         for (std::uint64_t done = 0; done < entry.Length();) {
             const std::uint64_t chunk = std::min(kCopyChunk, entry.Length() - done);
-            CopyRange(FPack, entry.Offset() + done, chunk, out);
+            out.CopyFrom(FPack, entry.Offset() + done, chunk);
             done += chunk;
             if (done < entry.Length() && !progress.Copying(done))
                 return std::nullopt;
@@ -243,24 +247,47 @@ public:
     BackgroundCommitter& Committer() { return FCommitter; }
 
 private:
-    static inline const int kDigits = HexDigitsFor(kPackSlots);
-
     const BatchState& FState;
-    const std::string& FPackPath;
-    const std::string FBaseName;
-    const int FPack;
-    const std::uint64_t FPackSize;
+    const ReadOnlyFile& FPack;
     std::string FLastDir;
     BackgroundCommitter FCommitter;
 };
 
-} // namespace
-
-PackEntry ReadPackEntry(const unsigned char* directory, int slot)
+// Copies every non-empty slot of pack to its own file and logs every slot,
+// until the pack ends or Stop is pressed.
+void CopySlots(const ReadOnlyFile& pack, const PackDirectory& directory, SlotNames& names, BatchState& state,
+               BatchView& view)
 {
-    const unsigned char* p = directory + static_cast<std::size_t>(slot) * 8;
-    return {ReadLe32(p), ReadLe32(p + 4)};
+    PackProgress progress(state, view, directory.DataBytes());
+    SlotWriter writer(state, pack);
+    BackgroundCommitter& committer = writer.Committer();
+    try {
+        for (int slot = 0; slot < kPackSlots; ++slot) {
+            committer.Check();
+            if (state.StopFlag.load())
+                break;
+            const PackEntry& entry = directory.Entry(slot);
+            if (entry.Empty()) {
+                state.ResultLog.Add("NULL");
+            } else {
+                const std::optional<std::string> path = writer.Write(names.Next(slot), entry, progress);
+                if (!path)
+                    break; // stopped inside the entry: it leaves no file and no line
+                state.ResultLog.Add(*path);
+                state.ExtractedBytes += static_cast<std::int64_t>(entry.Length());
+                ++state.ExtractedFiles;
+            }
+            progress.SlotDone(slot, entry.Length());
+        }
+    } catch (...) {
+        // A queued file belongs to an earlier slot: its failure came first.
+        committer.Finish();
+        throw;
+    }
+    committer.Finish();
 }
+
+} // namespace
 
 int HexDigitsFor(std::uint32_t count)
 {
@@ -271,6 +298,13 @@ int HexDigitsFor(std::uint32_t count)
         limit = limit * 256 + 255;
     }
     return digits;
+}
+
+std::string OutputName(const std::string& p, int slot, const std::string& ext)
+{
+    static const int kDigits = HexDigitsFor(kPackSlots);
+    const std::string e = ext.empty() ? "raw" : ext;
+    return AsciiUpper(e) + kPathSep + PackBaseName(p) + "_" + HexNumber(slot, kDigits) + "." + e;
 }
 
 std::string ExtensionProblem(const std::string& ext)
@@ -316,71 +350,19 @@ std::string OutputPathFor(const BatchState& state, const std::string& p, const s
 std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r)
 {
     std::string path = OutputPathFor(state, p, r);
-    std::error_code ignored;
-    std::filesystem::create_directories(DirectoryPart(path), ignored);
+    CreateDirectories(DirectoryPart(path));
     return path;
 }
 
 void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
 {
-    LineList extensions;
-    const ReadOnlyFile packFile(p);
-    const int pack = packFile.Handle();
-    const std::uint64_t packSize = packFile.Size();
-
+    const ReadOnlyFile pack(p);
     view.SetStatus("Processing " + FileNamePart(p) + "...");
     view.ProcessEvents();
-
-    std::array<unsigned char, kPackDirectorySize> directory;
-    std::size_t got = 0;
-    while (got < directory.size()) {
-        const ssize_t n = ::pread(pack, directory.data() + got, directory.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw FileError("Data pack " + p + " is shorter than its 65536-byte directory");
-        got += static_cast<std::size_t>(n);
-    }
-
-    extensions.LoadFromFile(state.ExtListPath);
-    int used = 0;
-    std::uint64_t totalBytes = 0;
-    for (int slot = 0; slot < kPackSlots; ++slot) {
-        const PackEntry entry = ReadPackEntry(directory.data(), slot);
-        used += entry.SectorCount != 0;
-        totalBytes += entry.Length();
-    }
-    CheckExtensions(extensions, used, state.ExtListPath);
-
-    int nextLine = 0;
-    PackProgress progress(state, view, totalBytes);
-    SlotWriter writer(state, p, pack, packSize);
-    BackgroundCommitter& committer = writer.Committer();
-    try {
-        for (int slot = 0; slot < kPackSlots; ++slot) {
-            committer.Check();
-            if (state.StopFlag.load())
-                break;
-            const PackEntry entry = ReadPackEntry(directory.data(), slot);
-            if (entry.SectorCount == 0) {
-                state.ResultLog.Add("NULL");
-            } else {
-                const std::string& ext = extensions.Get(nextLine++);
-                const std::optional<std::string> path = writer.Write(slot, entry, ext.empty() ? "raw" : ext, progress);
-                if (!path)
-                    break; // stopped inside the entry: it leaves no file and no line
-                state.ResultLog.Add(*path);
-                state.ExtractedBytes += static_cast<std::int64_t>(entry.Length());
-                ++state.ExtractedFiles;
-            }
-            progress.SlotDone(slot, entry.Length());
-        }
-    } catch (...) {
-        // A queued file belongs to an earlier slot: its failure came first.
-        committer.Finish();
-        throw;
-    }
-    committer.Finish();
+    const PackDirectory directory = PackDirectory::Read(pack);
+    const LineList extensions = LoadExtensions(state.ExtListPath, directory.UsedSlots());
+    SlotNames names(p, extensions);
+    CopySlots(pack, directory, names, state, view);
 }
 
 } // namespace eit

@@ -8,9 +8,6 @@
 
 namespace eit {
 
-// Decodes slot `slot` of a 65,536-byte directory buffer.
-PackEntry ReadPackEntry(const unsigned char* directory, int slot);
-
 // Hexadecimal digits used for slot numbers among `count` slots: 2, 4, 6, ...
 // chosen so that the largest digit group covers count (256 slots need 4).
 int HexDigitsFor(std::uint32_t count);
@@ -18,6 +15,12 @@ int HexDigitsFor(std::uint32_t count);
 // The pack's base name: its file name up to the first "."; the whole name
 // when it has none. Every output file of pack p is named after it.
 std::string PackBaseName(const std::string& p);
+
+// The name of slot `slot` of pack p relative to the output folder:
+// "EXT/BASE_SSSS.ext", EXT the extension upper-cased, BASE the pack's base
+// name and SSSS the slot in HexDigitsFor(kPackSlots) upper-case hex digits.
+// An empty ext (an empty extension line) stands for "raw".
+std::string OutputName(const std::string& p, int slot, const std::string& ext);
 
 // "" when ext can name both a folder and a file extension below the output
 // directory; otherwise why not ("contains '/'", "is a reserved name", ...).
@@ -42,7 +45,7 @@ std::string MakeOutputPath(const BatchState& state, const std::string& p, const 
 // of a large entry; an entry stopped midway leaves no file and no line.
 // Throws FileError: "Cannot open file %s" (pack or extension list
 // missing, unreadable or no regular file),
-// "Data pack %s is shorter than its directory", an invalid extension line,
+// "Data pack %s is shorter than its 65536-byte directory", an invalid extension line,
 // "List index out of bounds (%d)" (extension list too short),
 // "Cannot create file %s", "Stream read error" (an entry past the pack's end).
 // An output file is only ever replaced by a complete one.

@@ -113,7 +113,7 @@ public:
             if (FState.StopFlag.load())
                 return false;
             const std::uint64_t chunk = std::min(count - done, kCopyChunk);
-            CopyRange(pack.Handle(), offset + done, chunk, FOut);
+            FOut.CopyFrom(pack, offset + done, chunk);
             done += chunk;
             Advance(chunk);
         }
@@ -286,7 +286,7 @@ void KeepFirstBackup(const ReadOnlyFile& pack, const std::string& path)
     if (PathExists(backup) || LinkFile(path, backup))
         return;
     AtomicFile copy(backup);
-    CopyRange(pack.Handle(), 0, pack.Size(), copy);
+    copy.CopyFrom(pack, 0, pack.Size());
     copy.Sync();
     copy.Commit();
 }

@@ -1,5 +1,8 @@
 #include "PackDirectory.h"
 
+#include "Env.h"
+#include "FileError.h"
+
 namespace eit {
 
 namespace {
@@ -16,6 +19,14 @@ void WriteLe32(unsigned char* p, std::uint32_t value)
 }
 
 } // namespace
+
+PackDirectory PackDirectory::Read(const ReadOnlyFile& pack)
+{
+    Bytes bytes;
+    if (pack.ReadAt(0, bytes.data(), bytes.size()) < bytes.size())
+        throw FileError("Data pack " + pack.Path() + " is shorter than its 65536-byte directory");
+    return Decode(bytes);
+}
 
 PackDirectory PackDirectory::Decode(const Bytes& bytes)
 {

@@ -5,6 +5,8 @@
 
 namespace eit {
 
+class ReadOnlyFile;
+
 // A data pack: a directory of 8192 slots of 8 bytes (little-endian start
 // sector and sector count), then the data area in 2048-byte sectors.
 inline constexpr int kPackSlots = 8192;
@@ -32,6 +34,10 @@ public:
     // A directory of empty slots.
     PackDirectory() = default;
 
+    // The directory at the start of pack. Throws FileError "Data pack <path>
+    // is shorter than its 65536-byte directory" and "Stream read error"
+    // when the system reports a read failure.
+    static PackDirectory Read(const ReadOnlyFile& pack);
     static PackDirectory Decode(const Bytes& bytes);
     Bytes Encode() const;
 

@@ -1,17 +1,13 @@
 #include "PackSurvey.h"
 
+#include "Env.h"
 #include "FileError.h"
 #include "LineList.h"
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace eit {
 
@@ -123,51 +119,6 @@ bool IsText(std::string_view head)
                        [](char c) { return c == '\0'; });
 }
 
-// A pack opened read-only. Non-blocking, so that opening a FIFO returns at
-// once and fstat can refuse it; reads of a regular file ignore the flag.
-class SurveyFile {
-public:
-    explicit SurveyFile(const std::string& path)
-    {
-        FHandle = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (FHandle < 0)
-            throw FileError::CannotOpen(path);
-        struct stat st;
-        if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(FHandle);
-            throw FileError::CannotOpen(path);
-        }
-        FSize = static_cast<std::uint64_t>(st.st_size);
-    }
-    ~SurveyFile() { ::close(FHandle); }
-    SurveyFile(const SurveyFile&) = delete;
-    SurveyFile& operator=(const SurveyFile&) = delete;
-
-    std::uint64_t Size() const { return FSize; }
-
-    // Reads up to size bytes at offset; fewer only at the end of the file.
-    std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const
-    {
-        std::size_t got = 0;
-        while (got < size) {
-            const ssize_t n = ::pread(FHandle, static_cast<char*>(data) + got, size - got,
-                                      static_cast<off_t>(offset + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                throw FileError::StreamRead();
-            if (n == 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        return got;
-    }
-
-private:
-    int FHandle = -1;
-    std::uint64_t FSize = 0;
-};
-
 } // namespace
 
 EntryType GuessEntryType(std::string_view head)
@@ -205,21 +156,9 @@ std::string_view TypeExtension(EntryType type)
     return kTypes[static_cast<std::size_t>(type)].Extension;
 }
 
-namespace {
-
-PackDirectory ReadDirectory(const SurveyFile& pack, const std::string& path)
-{
-    PackDirectory::Bytes bytes;
-    if (pack.ReadAt(0, bytes.data(), bytes.size()) < bytes.size())
-        throw FileError("Data pack " + path + " is shorter than its 65536-byte directory");
-    return PackDirectory::Decode(bytes);
-}
-
-} // namespace
-
 PackDirectory ReadPackDirectory(const std::string& path)
 {
-    return ReadDirectory(SurveyFile(path), path);
+    return PackDirectory::Read(ReadOnlyFile(path));
 }
 
 void CheckExtensionList(const std::string& listPath, const std::vector<std::string>& packs)
@@ -241,8 +180,8 @@ void CheckExtensionList(const std::string& listPath, const std::vector<std::stri
 
 std::vector<SurveyedEntry> SurveyPack(const std::string& path)
 {
-    const SurveyFile pack(path);
-    const PackDirectory directory = ReadDirectory(pack, path);
+    const ReadOnlyFile pack(path);
+    const PackDirectory directory = PackDirectory::Read(pack);
 
     std::vector<SurveyedEntry> entries;
     entries.reserve(static_cast<std::size_t>(directory.UsedSlots()));

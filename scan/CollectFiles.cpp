@@ -3,11 +3,6 @@
 #include "FileUtil.h"
 
 #include <algorithm>
-#include <cstring>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace eit {
 
@@ -34,58 +29,27 @@ bool NameLess(const std::string& a, const std::string& b)
     return a < b;
 }
 
-bool IsDotOrDotDot(const char* name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-// A real folder, not a link to one: links are never followed, so a link
-// loop cannot make the walk endless.
-bool IsFolder(DIR* folder, const dirent* entry)
-{
-#ifdef _DIRENT_HAVE_D_TYPE
-    if (entry->d_type != DT_UNKNOWN)
-        return entry->d_type == DT_DIR;
-#endif
-    struct stat st;
-    return ::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Whether a matching entry goes into the list: regular files, folders (a
-// folder matching the mask is listed like a file) and links to either.
-// FIFOs, sockets and devices would hang or harm the batch that opens them,
-// and a dangling link names nothing.
-bool IsListable(DIR* folder, const dirent* entry)
-{
-#ifdef _DIRENT_HAVE_D_TYPE
-    if (entry->d_type == DT_REG || entry->d_type == DT_DIR)
-        return true;
-    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK)
-        return false;
-#endif
-    struct stat st;
-    return ::fstatat(::dirfd(folder), entry->d_name, &st, 0) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode));
-}
-
 void Collect(const std::string& dir, std::string_view mask, std::vector<std::string>& files)
 {
     std::vector<std::string> folders;
     std::vector<std::string> matches;
     // The whole folder is read and closed before descending, so the depth
     // of the tree never costs more than one open folder handle.
-    if (DIR* folder = ::opendir(dir.c_str())) {
-        while (const dirent* entry = ::readdir(folder)) {
-            const char* name = entry->d_name;
-            if (IsDotOrDotDot(name))
-                continue;
-            if (name[0] != '.' && IsFolder(folder, entry))
-                folders.emplace_back(name);
-            if (MatchesMask(name, mask) && IsListable(folder, entry))
-                matches.emplace_back(name);
-        }
-        ::closedir(folder);
-    } else {
+    std::vector<FolderEntry> entries;
+    if (!ListFolder(dir, entries))
         return;
+    for (FolderEntry& entry : entries) {
+        // Links to folders are never entered, so a link loop cannot make the
+        // walk endless. FIFOs, sockets and devices would hang or harm the
+        // batch that opens them, and a dangling link names nothing: only
+        // files and folders (a folder matching the mask is listed like a
+        // file), and links to either, are listed.
+        const bool enter = entry.Kind == EntryKind::Folder && !entry.Link && !entry.Hidden;
+        const bool list = entry.Kind != EntryKind::Other && MatchesMask(entry.Name, mask);
+        if (enter)
+            folders.push_back(entry.Name);
+        if (list)
+            matches.push_back(std::move(entry.Name));
     }
 
     std::sort(folders.begin(), folders.end(), NameLess);

@@ -65,16 +65,23 @@ TEST(HexDigitsFor, CoversTheSlotCountInPairsOfDigits)
     EXPECT_EQ(HexDigitsFor(0xFFFFFFFFu), 8);
 }
 
+TEST(OutputName, NamesTheSlotBelowItsExtensionWithRawForAnEmptyLine)
+{
+    EXPECT_EQ(OutputName("/in/DATA.BIN", 10, "tim"), "TIM/DATA_000A.tim");
+    EXPECT_EQ(OutputName("a.b.bin", 8191, ""), "RAW/a_1FFF.raw");
+    EXPECT_EQ(OutputName("dir.x/noext", 0, "Bin"), "BIN/noext_0000.Bin");
+}
+
 TEST(PackEntry, OffsetsAndLengthsDoNotOverflow)
 {
     const PackEntry entry{0xFFFFFFFFu, 0xFFFFFFFFu};
     EXPECT_EQ(entry.Offset(), 65536 + 0xFFFFFFFFull * 2048);
     EXPECT_EQ(entry.Length(), 0xFFFFFFFFull * 2048);
-    unsigned char directory[65536] = {};
+    PackDirectory::Bytes directory{};
     const unsigned char slot3[8] = {0x10, 0, 0, 0, 0x02, 0, 0, 0};
-    std::copy(slot3, slot3 + 8, directory + 24);
-    EXPECT_EQ(ReadPackEntry(directory, 3).Offset(), 98304u);
-    EXPECT_EQ(ReadPackEntry(directory, 3).Length(), 4096u);
+    std::copy(slot3, slot3 + 8, directory.begin() + 24);
+    EXPECT_EQ(PackDirectory::Decode(directory).Entry(3).Offset(), 98304u);
+    EXPECT_EQ(PackDirectory::Decode(directory).Entry(3).Length(), 4096u);
 }
 
 TEST_F(ExtractPackTest, WritesEachSlotUnderItsExtensionAndLogsEverySlot)

@@ -24,6 +24,21 @@ using test::ReadFile;
 using test::RecordingView;
 using test::WriteFile;
 
+// The descriptors of this process open on path, found through /proc: the
+// source is only reachable as a ReadOnlyFile, which hands out none.
+std::vector<int> DescriptorsOn(const std::string& path)
+{
+    std::vector<int> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code linkError;
+        const auto target = std::filesystem::read_symlink(entry.path(), linkError);
+        if (!linkError && target == std::filesystem::path(path))
+            found.push_back(std::stoi(entry.path().filename().string()));
+    }
+    return found;
+}
+
 // What the replay handed to its pack handler, and what the handler saw.
 struct PackCall {
     std::string SourcePath;
@@ -31,8 +46,7 @@ struct PackCall {
     std::int32_t LineIndex;
     std::string LineThere;      // ReplayLines at LineIndex
     std::string Head;           // the first bytes read through the open source
-    bool ReadOnly;
-    int Handle;
+    bool ReadOnly;              // every descriptor open on the source is read-only
 };
 
 class ReplayTest : public ::testing::Test, protected test::BatchScene {
@@ -78,12 +92,15 @@ protected:
     ReplayPackFn Recorder = [this](BatchState& state, BatchView&, const ReadOnlyFile& source,
                                    const std::string& target, std::int32_t index) {
         char head[8] = {};
-        const ssize_t n = ::pread(source.Handle(), head, sizeof head, 0);
-        const int flags = ::fcntl(source.Handle(), F_GETFL);
+        const std::size_t n = source.ReadAt(0, head, sizeof head);
+        const std::vector<int> open = DescriptorsOn(source.Path());
+        const bool readOnly = !open.empty() && std::all_of(open.begin(), open.end(), [](int fd) {
+            const int flags = ::fcntl(fd, F_GETFL);
+            return flags >= 0 && (flags & O_ACCMODE) == O_RDONLY;
+        });
         Calls.push_back({source.Path(), target, index,
                          index < state.ReplayLines.Count() ? state.ReplayLines.Get(index) : "<end>",
-                         std::string(head, n > 0 ? static_cast<std::size_t>(n) : 0),
-                         flags >= 0 && (flags & O_ACCMODE) == O_RDONLY, source.Handle()});
+                         std::string(head, n), readOnly});
         return index + ReturnOffset;
     };
 
@@ -105,7 +122,7 @@ TEST_F(ReplayTest, ResultLogOfAnExtractionHandsEveryPackOver)
     State.ProcessingMode = kModeReplayLogs;
     bool sourceClosedAtPump = true;
     View.OnEvents = [&] {
-        if (!Calls.empty() && ::fcntl(Calls.back().Handle, F_GETFD) != -1)
+        if (!Calls.empty() && !DescriptorsOn(Calls.back().SourcePath).empty())
             sourceClosedAtPump = false;
     };
     TheBatch.BProcessClick();

@@ -14,11 +14,6 @@
 #include <stdexcept>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
 constexpr std::size_t kWidthOffset = 12;
@@ -105,18 +100,11 @@ void ReversePixels(uchar* row, std::size_t rowBytes, std::size_t pixelBytes)
 // A fresh 4 KiB page costs a fault each, and on virtual machines a trip to
 // the host as well: a 64 MiB store then spent most of a load faulting its
 // memory in. Only a hint; where the system has none, nothing changes.
-void AdviseLargePages([[maybe_unused]] QImage& image)
+void AdviseLargePages(QImage& image)
 {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr qsizetype kWorthwhile = qsizetype{4} << 20;
-    if (image.sizeInBytes() < kWorthwhile)
-        return;
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto start = reinterpret_cast<std::uintptr_t>(image.bits());
-    const std::uintptr_t first = (start + page - 1) / page * page;
-    const std::uintptr_t last = (start + static_cast<std::uintptr_t>(image.sizeInBytes())) / page * page;
-    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
+    if (image.sizeInBytes() >= kWorthwhile)
+        eit::AdviseLargePages(image.bits(), static_cast<std::size_t>(image.sizeInBytes()));
 }
 
 // A picture whose pixels are left as allocated; a width or height of 0 gives

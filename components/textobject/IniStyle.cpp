@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <sys/stat.h>
-
 namespace {
 
 constexpr std::string_view kHeaderStart = "[0x";
@@ -51,12 +49,12 @@ std::optional<std::string_view> SearchBlock(std::string_view loaded, std::string
 
 bool LookUp(const std::string& path, TTextObject::TSearchRec& found)
 {
-    struct stat st;
-    if (path.empty() || ::lstat(path.c_str(), &st) != 0)
+    eit::FileStatus status;
+    if (!eit::LookUpFile(path, status))
         return false;
-    found.Time = static_cast<std::int64_t>(st.st_mtime);
-    found.Size = static_cast<std::int64_t>(st.st_size);
-    found.Attr = static_cast<std::uint32_t>(st.st_mode);
+    found.Time = status.ModifiedTime;
+    found.Size = status.Size;
+    found.Attr = status.Attributes;
     found.Name = eit::FileNamePart(path);
     return true;
 }

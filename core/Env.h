@@ -1,0 +1,163 @@
+#pragma once
+
+// The program's one boundary to the operating system. Everything that asks
+// the system for something (files, folders, the working directory, signals,
+// the console) goes through the declarations below; no other file of the
+// program includes a system header.
+//
+// EnvPosix.cpp implements them for Linux and the other POSIX systems. A
+// Windows implementation, EnvWindows.cpp, goes beside it and the build picks
+// one of the two (core/CMakeLists.txt). Paths are the program's byte strings;
+// an implementation converts them only inside itself.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace eit {
+
+// The system's own name for an open file: a descriptor on POSIX, a HANDLE on
+// Windows. Only the implementation looks inside it.
+#ifdef _WIN32
+using NativeFile = void*;
+#else
+using NativeFile = int;
+#endif
+
+// A file opened for reading that is known to be a regular file (or a link to
+// one). Opening never blocks, so a FIFO, socket or device named like a file
+// is refused instead of waiting for a writer that never comes. Move-only;
+// the destructor closes it.
+class ReadOnlyFile {
+public:
+    // Throws FileError "Cannot open file %s" when path cannot be opened or is
+    // not a regular file.
+    explicit ReadOnlyFile(const std::string& path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+    ReadOnlyFile& operator=(ReadOnlyFile&&) = delete;
+
+    // The size when the file was opened.
+    std::uint64_t Size() const { return FSize; }
+    const std::string& Path() const { return FPath; }
+    // Reads up to size bytes at offset and returns how many: fewer only at
+    // the end of the file, 0 at or past it. Throws FileError "Stream read
+    // error" when the system reports a read failure.
+    std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
+
+private:
+    friend class AtomicFile;
+
+    std::string FPath;
+    NativeFile FHandle;
+    std::uint64_t FSize = 0;
+};
+
+// A file written under a temporary name in its final folder and renamed into
+// place by Commit(), replacing whatever file stood there in one step.
+// Destroying an uncommitted AtomicFile removes the temporary, so a failure
+// never leaves a partial file under the final name.
+class AtomicFile {
+public:
+    // Throws FileError "Cannot create file %s" with the final path.
+    explicit AtomicFile(std::string path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+    AtomicFile(AtomicFile&& other) noexcept;
+    AtomicFile& operator=(AtomicFile&&) = delete;
+
+    const std::string& Path() const { return FPath; }
+    // Throws FileError "Cannot write file %s" (disk full, I/O error).
+    void Write(const void* data, std::size_t size);
+    // Appends count bytes of in, starting at offset. Throws FileError
+    // "Stream read error" when in ends first, and Write's error when this
+    // file cannot take the bytes.
+    void CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uint64_t count);
+    // Reads back up to size bytes written at offset; fewer only at the end.
+    // Throws FileError "Stream read error".
+    std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
+    // Puts what was written on the disk before Commit() names it. Throws
+    // FileError "Cannot write file %s".
+    void Sync();
+    // Closes and renames into place. Throws FileError "Cannot create file %s".
+    void Commit();
+
+private:
+    void Discard() noexcept;
+
+    std::string FPath;
+    std::string FTempPath;
+    NativeFile FHandle;
+};
+
+// What a path names, following links. Missing covers every path that cannot
+// be looked at (no such entry, a dangling link, no permission).
+enum class FileKind { Missing, Regular, Directory, Special };
+FileKind KindOf(const std::string& path);
+
+// Whether path names an entry, a dangling link included.
+bool PathExists(const std::string& path);
+
+// Whether a and b name the same file: equal texts, or the same file reached
+// by different paths (links, "." steps). Paths that cannot be looked at are
+// the same only as equal texts.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Gives the existing file a second name, newPath, in the same file system.
+// False, changing nothing, when newPath exists or the file system cannot
+// link.
+bool LinkFile(const std::string& existing, const std::string& newPath);
+
+// What a file search reports about one entry (a link itself, not followed).
+struct FileStatus {
+    std::int64_t ModifiedTime = 0; // seconds since the epoch
+    std::int64_t Size = 0;
+    std::uint32_t Attributes = 0;  // the system's own bits: mode on POSIX
+};
+// false when path names no entry.
+bool LookUpFile(const std::string& path, FileStatus& status);
+
+// Creates the folder path and its missing parents. True when path is a
+// folder afterwards. Never throws (except std::bad_alloc).
+bool CreateDirectories(const std::string& path);
+
+// "" when the working directory cannot be found.
+std::string CurrentDirectory();
+bool SetCurrentDirectory(const std::string& path);
+
+// One entry of a folder. Kind is what the entry names, links followed (a
+// dangling link is Other); Link says whether the entry itself is a link.
+// Hidden: a name starting with "." on POSIX, the hidden or system attribute
+// on Windows.
+enum class EntryKind { File, Folder, Other };
+struct FolderEntry {
+    std::string Name;
+    EntryKind Kind = EntryKind::Other;
+    bool Link = false;
+    bool Hidden = false;
+};
+// Appends the entries of folder path ("." and ".." left out) in the order
+// the system gives them. false, with nothing appended, when the folder
+// cannot be read.
+bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries);
+
+// Whether the standard error stream goes to a terminal.
+bool StderrIsTerminal();
+
+// From now on a stop request (SIGINT, SIGTERM, SIGHUP; on Windows the
+// console's Ctrl-C, Ctrl-Break and close events) stores 1 in flag and is
+// remembered for StopSignal(). A request the program was started with
+// ignored (nohup, a background job) stays ignored; a second request of the
+// same kind ends the program at once, as it would without the hook.
+void InstallStopHandler(std::atomic<int>& flag);
+// The signal number of the stop request that came, 0 while none did.
+int StopSignal();
+
+// Asks the system to back size bytes at data with large pages; only a hint,
+// which a system without them ignores.
+void AdviseLargePages(void* data, std::size_t size);
+
+} // namespace eit

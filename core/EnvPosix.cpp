@@ -1,0 +1,434 @@
+// The system boundary of Env.h for Linux and the other POSIX systems.
+
+#include "Env.h"
+
+#include "FileError.h"
+#include "FileUtil.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <system_error>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace eit {
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
+{
+    // O_NONBLOCK keeps the open of a FIFO without a writer (or of a device)
+    // from waiting; such files are refused right after, by their type.
+    FHandle = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (FHandle < 0)
+        throw FileError::CannotOpen(path);
+    struct stat st;
+    const int flags = ::fcntl(FHandle, F_GETFL);
+    if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0
+        || ::fcntl(FHandle, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(FHandle);
+        throw FileError::CannotOpen(path);
+    }
+    FSize = static_cast<std::uint64_t>(st.st_size);
+}
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : FPath(std::move(other.FPath)), FHandle(other.FHandle), FSize(other.FSize)
+{
+    other.FHandle = -1;
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (FHandle >= 0)
+        ::close(FHandle);
+}
+
+namespace {
+
+// pread until size bytes or the end. Throws FileError "Stream read error".
+std::size_t ReadFully(int handle, std::uint64_t offset, void* data, std::size_t size)
+{
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n =
+            ::pread(handle, static_cast<char*>(data) + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw FileError::StreamRead();
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
+} // namespace
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
+{
+    return ReadFully(FHandle, offset, data, size);
+}
+
+namespace {
+
+// A short name beside path (".eit-" and six letters or digits), so that it
+// fits wherever path's own name fits. Callers create it exclusively and
+// retry on a clash.
+std::string TempNameFor(const std::string& path)
+{
+    static constexpr std::string_view kLetters = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    static std::atomic<std::uint64_t> next{static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())
+                                           ^ std::uint64_t{static_cast<std::uint32_t>(::getpid())} << 32};
+    // Spread consecutive values over all names (a splitmix64 step), so that
+    // two processes started together rarely try the same names.
+    std::uint64_t value = next.fetch_add(0x9E3779B97F4A7C15ull);
+    value = (value ^ value >> 30) * 0xBF58476D1CE4E5B9ull;
+    value = (value ^ value >> 27) * 0x94D049BB133111EBull;
+    value ^= value >> 31;
+    std::string name = DirectoryPart(path) + ".eit-";
+    for (int i = 0; i < 6; ++i, value /= kLetters.size())
+        name += kLetters[value % kLetters.size()];
+    return name;
+}
+
+// A named temporary beside path, opened for writing; -1 when none can be made.
+int CreateNamedTemp(const std::string& path, std::string& tempPath)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = TempNameFor(path);
+        // 0666 so the finished file gets the permissions of any file the user
+        // creates (the umask applies).
+        const int fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
+{
+#ifdef O_TMPFILE
+    // An unnamed file in the final folder: if we die before Commit(), the
+    // kernel frees it and nothing is left behind.
+    std::string dir = DirectoryPart(FPath);
+    FHandle = ::open(dir.empty() ? "." : dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
+    if (FHandle >= 0)
+        return;
+#endif
+    FHandle = CreateNamedTemp(FPath, FTempPath);
+    if (FHandle < 0)
+        throw FileError::CannotCreate(FPath);
+}
+
+AtomicFile::AtomicFile(AtomicFile&& other) noexcept
+    : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle)
+{
+    other.FHandle = -1;
+}
+
+AtomicFile::~AtomicFile()
+{
+    Discard();
+}
+
+void AtomicFile::Discard() noexcept
+{
+    if (FHandle >= 0) {
+        ::close(FHandle);
+        FHandle = -1;
+        if (!FTempPath.empty())
+            ::unlink(FTempPath.c_str());
+    }
+}
+
+void AtomicFile::Write(const void* data, std::size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(FHandle, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw FileError("Cannot write file " + FPath);
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uint64_t count)
+{
+    auto inOffset = static_cast<off_t>(offset);
+    // For small entries one read and one write beat the in-kernel copy's setup.
+    bool kernelCopy = count > (1u << 16);
+    while (count > 0 && kernelCopy) {
+        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count, 1u << 30));
+        const ssize_t n = ::copy_file_range(in.FHandle, &inOffset, FHandle, nullptr, chunk, 0);
+        if (n > 0) {
+            count -= static_cast<std::uint64_t>(n);
+        } else if (n == 0) {
+            throw FileError::StreamRead();
+        } else if (errno == EINTR) {
+            continue;
+        } else if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
+            throw FileError("Cannot write file " + FPath);
+        } else {
+            kernelCopy = false; // not supported between these files: copy by blocks
+        }
+    }
+    if (count == 0)
+        return;
+    constexpr std::size_t kBlock = 1 << 18;
+    thread_local std::vector<char> buffer(kBlock);
+    while (count > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock));
+        const ssize_t n = ::pread(in.FHandle, buffer.data(), want, inOffset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw FileError::StreamRead();
+        Write(buffer.data(), static_cast<std::size_t>(n));
+        inOffset += n;
+        count -= static_cast<std::uint64_t>(n);
+    }
+}
+
+std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
+{
+    return ReadFully(FHandle, offset, data, size);
+}
+
+void AtomicFile::Sync()
+{
+    if (::fdatasync(FHandle) != 0)
+        throw FileError("Cannot write file " + FPath);
+}
+
+void AtomicFile::Commit()
+{
+    if (FTempPath.empty()) {
+        // Give the unnamed file its name. When something already stands
+        // there, link it under a temporary name first and rename that over
+        // the old file, so the old file is replaced in one step.
+        // Linking by descriptor needs a capability most users lack; the
+        // /proc path works for everyone, only a little slower.
+        static std::atomic<bool> byDescriptor{true};
+        if (byDescriptor && ::linkat(FHandle, "", AT_FDCWD, FPath.c_str(), AT_EMPTY_PATH) == 0) {
+            ::close(FHandle);
+            FHandle = -1;
+            return;
+        }
+        if (errno == EPERM || errno == ENOENT || errno == EINVAL)
+            byDescriptor = false;
+        const std::string self = "/proc/self/fd/" + std::to_string(FHandle);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, FPath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            ::close(FHandle);
+            FHandle = -1;
+            return;
+        }
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string temp = TempNameFor(FPath);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                FTempPath = temp;
+                break;
+            }
+            if (errno != EEXIST)
+                break;
+        }
+        if (FTempPath.empty()) {
+            Discard();
+            throw FileError::CannotCreate(FPath);
+        }
+    }
+    const int fd = FHandle;
+    FHandle = -1;
+    const bool closed = ::close(fd) == 0;
+    if (!closed || ::rename(FTempPath.c_str(), FPath.c_str()) != 0) {
+        ::unlink(FTempPath.c_str());
+        throw FileError::CannotCreate(FPath);
+    }
+}
+
+FileKind KindOf(const std::string& path)
+{
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return FileKind::Missing;
+    if (S_ISREG(st.st_mode))
+        return FileKind::Regular;
+    return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Special;
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool LinkFile(const std::string& existing, const std::string& newPath)
+{
+    return ::link(existing.c_str(), newPath.c_str()) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    struct stat x, y;
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+bool LookUpFile(const std::string& path, FileStatus& status)
+{
+    struct stat st;
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0)
+        return false;
+    status.ModifiedTime = static_cast<std::int64_t>(st.st_mtime);
+    status.Size = static_cast<std::int64_t>(st.st_size);
+    status.Attributes = static_cast<std::uint32_t>(st.st_mode);
+    return true;
+}
+
+bool CreateDirectories(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    return std::filesystem::is_directory(path, ec);
+}
+
+std::string CurrentDirectory()
+{
+    std::error_code ec;
+    auto dir = std::filesystem::current_path(ec);
+    return ec ? std::string() : dir.string();
+}
+
+bool SetCurrentDirectory(const std::string& path)
+{
+    return ::chdir(path.c_str()) == 0;
+}
+
+namespace {
+
+bool IsDotOrDotDot(const char* name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+EntryKind KindOfMode(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return EntryKind::File;
+    return S_ISDIR(mode) ? EntryKind::Folder : EntryKind::Other;
+}
+
+// Fills in what entry names. The type readdir gives saves a stat for most
+// entries; only links and entries of unknown type are looked at.
+void Describe(DIR* folder, const dirent* entry, FolderEntry& found)
+{
+    struct stat st;
+#ifdef _DIRENT_HAVE_D_TYPE
+    const unsigned char type = entry->d_type;
+#else
+    const unsigned char type = DT_UNKNOWN;
+#endif
+    if (type == DT_REG || type == DT_DIR) {
+        found.Kind = type == DT_REG ? EntryKind::File : EntryKind::Folder;
+        return;
+    }
+    if (type == DT_UNKNOWN) {
+        if (::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return;
+        found.Link = S_ISLNK(st.st_mode);
+        if (!found.Link) {
+            found.Kind = KindOfMode(st.st_mode);
+            return;
+        }
+    } else if (type == DT_LNK) {
+        found.Link = true;
+    } else {
+        return; // a FIFO, socket or device
+    }
+    if (::fstatat(::dirfd(folder), entry->d_name, &st, 0) == 0)
+        found.Kind = KindOfMode(st.st_mode);
+}
+
+} // namespace
+
+bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries)
+{
+    DIR* folder = ::opendir(path.c_str());
+    if (!folder)
+        return false;
+    while (const dirent* entry = ::readdir(folder)) {
+        const char* name = entry->d_name;
+        if (IsDotOrDotDot(name))
+            continue;
+        FolderEntry& found = entries.emplace_back();
+        found.Name = name;
+        found.Hidden = name[0] == '.';
+        Describe(folder, entry, found);
+    }
+    ::closedir(folder);
+    return true;
+}
+
+bool StderrIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) != 0;
+}
+
+namespace {
+
+std::atomic<int>* gStopFlag = nullptr;
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void OnStopSignal(int signal)
+{
+    gStopSignal = signal;
+    if (gStopFlag)
+        gStopFlag->store(1);
+}
+
+} // namespace
+
+void InstallStopHandler(std::atomic<int>& flag)
+{
+    gStopFlag = &flag;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        action.sa_flags = SA_RESETHAND; // a second one ends the program at once
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+int StopSignal()
+{
+    return gStopSignal;
+}
+
+void AdviseLargePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size)
+{
+#ifdef MADV_HUGEPAGE
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t last = (start + size) / page * page;
+    if (last > first)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
+
+} // namespace eit

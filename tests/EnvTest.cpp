@@ -1,0 +1,145 @@
+#include "FileError.h"
+#include "FileUtil.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace eit {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+TEST(PathTexts, SplitAndJoinAtTheSeparatorOnly)
+{
+    const struct {
+        std::string Path;
+        bool Absolute;
+        std::string Name;
+        std::string Directory;
+    } rows[] = {
+        {"", false, "", ""},
+        {"/", true, "", "/"},
+        {"x/", false, "", "x/"},
+        {"a//b", false, "b", "a//"},
+        {"/a/b.c", true, "b.c", "/a/"},
+        {"./n", false, "n", "./"},
+        {"name.bin", false, "name.bin", ""},
+        {"C:\\x", false, "C:\\x", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsAbsolute(row.Path), row.Absolute) << row.Path;
+        EXPECT_EQ(FileNamePart(row.Path), row.Name) << row.Path;
+        EXPECT_EQ(DirectoryPart(row.Path), row.Directory) << row.Path;
+    }
+    const struct {
+        std::string Dir, Name, Joined;
+    } joins[] = {{"", "n", "n"}, {"/", "n", "/n"}, {"x/", "n", "x/n"}, {"a", "n", "a/n"}, {"a", "", "a/"}};
+    for (const auto& join : joins)
+        EXPECT_EQ(JoinPath(join.Dir, join.Name), join.Joined) << join.Dir << " + " << join.Name;
+}
+
+TEST(PathTexts, MakeAbsoluteAnchorsRelativePathsAtTheWorkingDirectory)
+{
+    TempDir dir;
+    const std::string here = std::filesystem::canonical(dir.Path()).string();
+    const std::string before = CurrentDirectory();
+    ASSERT_TRUE(SetCurrentDirectory(here));
+    EXPECT_EQ(CurrentDirectory(), here);
+    EXPECT_EQ(MakeAbsolute(""), here);
+    EXPECT_EQ(MakeAbsolute("rel/x.bin"), here + "/rel/x.bin");
+    EXPECT_EQ(MakeAbsolute("/abs//x"), "/abs//x");
+    EXPECT_FALSE(SetCurrentDirectory(here + "/missing"));
+    EXPECT_EQ(CurrentDirectory(), here);
+    ASSERT_TRUE(SetCurrentDirectory(before));
+}
+
+TEST(ReadOnlyFile, RefusesFifosAndFoldersWithoutBlocking)
+{
+    TempDir dir;
+    test::MakeFifo(dir.File("fifo"));
+    test::FifoPeer peer(dir.File("fifo")); // a blocking open would read an empty file instead
+    for (const std::string& path : {dir.File("fifo"), dir.Path(), dir.File("missing")}) {
+        try {
+            ReadOnlyFile file(path);
+            ADD_FAILURE() << path << " was opened";
+        } catch (const FileError& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
+        }
+    }
+}
+
+TEST(ReadOnlyFile, ReadsAndCopiesAtOffsetsBeyondFourGibibytes)
+{
+    TempDir dir;
+    const std::string path = dir.File("sparse");
+    const std::uint64_t far = (std::uint64_t{5} << 30) + 3;
+    std::string data(128 * 1024 + 5, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 7 + i / 251);
+    std::error_code ec;
+    WriteFile(path, "");
+    std::filesystem::resize_file(path, far, ec);
+    std::ofstream(path, std::ios::binary | std::ios::app).write(data.data(), static_cast<std::streamsize>(data.size()));
+    if (ec || std::filesystem::file_size(path) != far + data.size())
+        GTEST_SKIP() << "no room for a sparse file of 5 GiB here";
+
+    const ReadOnlyFile file(path);
+    EXPECT_EQ(file.Size(), far + data.size());
+    std::string head(16, '?');
+    EXPECT_EQ(file.ReadAt(far, head.data(), head.size()), 16u);
+    EXPECT_EQ(head, data.substr(0, 16));
+    EXPECT_EQ(file.ReadAt(far + data.size() - 4, head.data(), head.size()), 4u); // fewer only at the end
+    EXPECT_EQ(file.ReadAt(far + data.size() + 1, head.data(), head.size()), 0u);
+
+    // Small ranges are copied by blocks, large ones in the kernel: both
+    // reach past 4 GiB, and both fail at the end of the file.
+    for (const std::size_t count : {std::size_t{2048}, data.size()}) {
+        AtomicFile out(dir.File("copy"));
+        out.CopyFrom(file, far, count);
+        out.Commit();
+        EXPECT_EQ(ReadFile(dir.File("copy")), data.substr(0, count));
+        AtomicFile past(dir.File("past"));
+        EXPECT_THROW(past.CopyFrom(file, far + data.size() - count + 1, count), FileError) << count;
+    }
+    EXPECT_FALSE(PathExists(dir.File("past")));
+}
+
+TEST(ListFolder, TellsKindsLinksAndHiddenEntries)
+{
+    TempDir dir;
+    WriteFile(dir.File("file"), "x");
+    WriteFile(dir.File(".hidden"), "x");
+    std::filesystem::create_directory(dir.File("folder"));
+    std::filesystem::create_directory_symlink(dir.File("folder"), dir.File("link-to-folder"));
+    std::filesystem::create_symlink(dir.File("file"), dir.File("link-to-file"));
+    std::filesystem::create_symlink(dir.File("missing"), dir.File("dangling"));
+    test::MakeFifo(dir.File("fifo"));
+
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(ListFolder(dir.Path(), entries));
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.Name < b.Name; });
+    std::string listing;
+    for (const FolderEntry& e : entries)
+        listing += e.Name + " " + "FDO"[static_cast<int>(e.Kind)] + (e.Link ? " link" : "") + (e.Hidden ? " hidden" : "")
+            + "\n";
+    EXPECT_EQ(listing, ".hidden F hidden\n"
+                       "dangling O link\n"
+                       "fifo O\n"
+                       "file F\n"
+                       "folder D\n"
+                       "link-to-file F link\n"
+                       "link-to-folder D link\n");
+
+    entries.clear();
+    EXPECT_FALSE(ListFolder(dir.File("missing"), entries));
+    EXPECT_TRUE(entries.empty());
+}
+
+} // namespace
+} // namespace eit

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <optional>
+#include <string_view>
 
 namespace eit {
 
@@ -17,6 +19,10 @@ constexpr std::size_t kBlock = std::size_t{1} << 18;
 // Unchanged ranges are copied in the kernel in chunks of this size, so Stop
 // and the window are looked at several times a second.
 constexpr std::uint64_t kCopyChunk = std::uint64_t{8} << 20;
+// Files found changed stay open until they are written, up to this many, so
+// that they are not opened twice; far below the usual limit of 1024 open
+// files per process.
+constexpr int kKeptOpen = 512;
 
 std::uint64_t SectorsFor(std::uint64_t bytes)
 {
@@ -70,7 +76,7 @@ bool IsLogRecord(const std::string& line)
     if (start == std::string::npos)
         return false;
     const std::size_t stop = line.find_first_of(" \t\v\f", start);
-    const std::string word = line.substr(start, stop == std::string::npos ? std::string::npos : stop - start);
+    const std::string_view word = std::string_view(line).substr(start, stop - start); // npos - start: to the end
     return std::any_of(LogMarkers.begin(), LogMarkers.end(), [&](const char* marker) { return word == marker; });
 }
 
@@ -176,6 +182,8 @@ std::string Plural(int count, const char* one, const char* many)
 struct SlotFiles {
     std::array<std::string, kPackSlots> Paths;
     SlotSizes Sizes{};
+    // The file as it was compared, for the first kKeptOpen changed slots.
+    std::array<std::unique_ptr<ReadOnlyFile>, kPackSlots> Open;
     int Kept = 0;
 };
 
@@ -206,6 +214,7 @@ std::optional<SlotFiles> FindChangedFiles(const BatchState& state, BatchView& vi
                                           const PackDirectory& directory, std::int32_t lineIndex, Buffers& buffers)
 {
     SlotFiles files;
+    int open = 0;
     for (int slot = 0; slot < kPackSlots; ++slot) {
         if (state.StopFlag.load())
             return std::nullopt;
@@ -217,23 +226,26 @@ std::optional<SlotFiles> FindChangedFiles(const BatchState& state, BatchView& vi
         const std::string& path = state.ReplayLines.Get(lineIndex + slot);
         if (KindOf(path) == FileKind::Missing)
             continue;
-        const ReadOnlyFile file(path);
-        if (file.Size() == 0)
+        auto file = std::make_unique<ReadOnlyFile>(path);
+        if (file->Size() == 0)
             throw FileError("Cannot insert empty file " + path);
-        if (SectorsFor(file.Size()) == entry.SectorCount
-            && EqualsPadded(file, source, entry.Offset(), entry.Length(), buffers)) {
+        if (SectorsFor(file->Size()) == entry.SectorCount
+            && EqualsPadded(*file, source, entry.Offset(), entry.Length(), buffers)) {
             ++files.Kept;
             continue;
         }
-        files.Paths[static_cast<std::size_t>(slot)] = path;
-        files.Sizes[static_cast<std::size_t>(slot)] = file.Size();
+        const std::size_t s = static_cast<std::size_t>(slot);
+        files.Paths[s] = path;
+        files.Sizes[s] = file->Size();
+        if (open++ < kKeptOpen)
+            files.Open[s] = std::move(file);
     }
     return files;
 }
 
 // Writes the planned pack into out; false when Stop was pressed.
 bool WritePack(const BatchState& state, BatchView& view, const ReadOnlyFile& source, const InsertPlan& plan,
-               const SlotFiles& files, AtomicFile& out, Buffers& buffers)
+               SlotFiles& files, AtomicFile& out, Buffers& buffers)
 {
     PackWriter writer(state, view, out, plan.Length);
     const PackDirectory::Bytes directory = plan.Directory.Encode();
@@ -245,10 +257,15 @@ bool WritePack(const BatchState& state, BatchView& view, const ReadOnlyFile& sou
         case PackWrite::Source::Pack:
             done = writer.Copy(source, piece.PackOffset, piece.Count);
             break;
-        case PackWrite::Source::File:
-            done = writer.WriteFile(ReadOnlyFile(files.Paths[static_cast<std::size_t>(piece.Slot)]), piece.FileBytes,
-                                    piece.Count, buffers);
+        case PackWrite::Source::File: {
+            // The verification opens the file anew, so a file replaced since
+            // it was compared is caught there.
+            std::unique_ptr<ReadOnlyFile> file = std::move(files.Open[static_cast<std::size_t>(piece.Slot)]);
+            if (!file)
+                file = std::make_unique<ReadOnlyFile>(files.Paths[static_cast<std::size_t>(piece.Slot)]);
+            done = writer.WriteFile(*file, piece.FileBytes, piece.Count, buffers);
             break;
+        }
         case PackWrite::Source::Zero:
             done = writer.WriteZeros(piece.Count);
             break;
@@ -370,7 +387,7 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
     CheckSlotLines(state, directory, source.Path(), lineIndex);
 
     Buffers buffers;
-    const std::optional<SlotFiles> files = FindChangedFiles(state, view, source, directory, lineIndex, buffers);
+    std::optional<SlotFiles> files = FindChangedFiles(state, view, source, directory, lineIndex, buffers);
     if (!files)
         return;
     const bool changed = std::any_of(files->Sizes.begin(), files->Sizes.end(), [](std::uint64_t size) { return size != 0; });

@@ -191,14 +191,12 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
     thread_local std::vector<char> buffer(kBlock);
     while (count > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock));
-        const ssize_t n = ::pread(in.FHandle, buffer.data(), want, inOffset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+        const std::size_t n = ReadFully(in.FHandle, static_cast<std::uint64_t>(inOffset), buffer.data(), want);
+        if (n == 0)
             throw FileError::StreamRead();
-        Write(buffer.data(), static_cast<std::size_t>(n));
-        inOffset += n;
-        count -= static_cast<std::uint64_t>(n);
+        Write(buffer.data(), n);
+        inOffset += static_cast<off_t>(n);
+        count -= n;
     }
 }
 

@@ -300,11 +300,16 @@ int HexDigitsFor(std::uint32_t count)
     return digits;
 }
 
-std::string OutputName(const std::string& p, int slot, const std::string& ext)
+std::string SlotText(int slot)
 {
     static const int kDigits = HexDigitsFor(kPackSlots);
+    return HexNumber(slot, kDigits);
+}
+
+std::string OutputName(const std::string& p, int slot, const std::string& ext)
+{
     const std::string e = ext.empty() ? "raw" : ext;
-    return AsciiUpper(e) + kPathSep + PackBaseName(p) + "_" + HexNumber(slot, kDigits) + "." + e;
+    return AsciiUpper(e) + kPathSep + PackBaseName(p) + "_" + SlotText(slot) + "." + e;
 }
 
 std::string ExtensionProblem(const std::string& ext)

@@ -11,6 +11,9 @@ namespace eit {
 // Hexadecimal digits used for slot numbers among `count` slots: 2, 4, 6, ...
 // chosen so that the largest digit group covers count (256 slots need 4).
 int HexDigitsFor(std::uint32_t count);
+// A slot's number as output names and messages give it: HexDigitsFor(kPackSlots)
+// upper-case hexadecimal digits ("00A7").
+std::string SlotText(int slot);
 
 // The pack's base name: its file name up to the first "."; the whole name
 // when it has none. Every output file of pack p is named after it.

@@ -1,5 +1,7 @@
 #include "InsertPack.h"
 
+#include "DataPack.h"
+
 #include "FileError.h"
 
 #include <algorithm>
@@ -29,16 +31,9 @@ std::uint64_t SectorsFor(std::uint64_t bytes)
     return (bytes + kPackSectorSize - 1) / kPackSectorSize;
 }
 
-std::string SlotNumber(int slot)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(slot));
-    return text;
-}
-
 FileError TooLarge(const std::string& pack, int slot)
 {
-    return FileError("Data pack " + pack + " cannot take the file of slot " + SlotNumber(slot)
+    return FileError("Data pack " + pack + " cannot take the file of slot " + SlotText(slot)
                      + ": its sectors would not fit the directory's 32-bit numbers");
 }
 
@@ -187,14 +182,6 @@ struct SlotFiles {
     int Kept = 0;
 };
 
-PackDirectory ReadDirectory(const ReadOnlyFile& pack)
-{
-    PackDirectory::Bytes bytes;
-    if (pack.ReadAt(0, bytes.data(), bytes.size()) != bytes.size())
-        throw FileError("Data pack " + pack.Path() + " is shorter than its 65536-byte directory");
-    return PackDirectory::Decode(bytes);
-}
-
 void CheckSlotLines(const BatchState& state, const PackDirectory& directory, const std::string& pack,
                     std::int32_t lineIndex)
 {
@@ -204,7 +191,7 @@ void CheckSlotLines(const BatchState& state, const PackDirectory& directory, con
         const bool fits = index < lines.Count() && !IsLogRecord(lines.Get(static_cast<std::int32_t>(index)));
         if (!fits || (lines.Get(static_cast<std::int32_t>(index)) == "NULL") != directory.Entry(slot).Empty())
             throw FileError("Result log " + state.ReplayFile + " does not match pack " + pack + " at slot "
-                            + SlotNumber(slot));
+                            + SlotText(slot));
     }
 }
 
@@ -291,7 +278,7 @@ void Verify(const InsertPlan& plan, const SlotFiles& files, const AtomicFile& ou
         if (!whole || !(entry == plan.Directory.Entry(slot))
             || !EqualsPadded(ReadOnlyFile(path), out, entry.Offset(), entry.Length(), buffers))
             throw FileError("Rebuilt pack " + out.Path() + " does not hold file " + path + " at slot "
-                            + SlotNumber(slot));
+                            + SlotText(slot));
     }
 }
 
@@ -317,7 +304,7 @@ InsertPlan PlanInsert(const PackDirectory& old, std::uint64_t packLength, const 
     for (int slot = 0; slot < kPackSlots; ++slot) {
         const PackEntry& entry = old.Entry(slot);
         if (!entry.Empty() && entry.Offset() + entry.Length() > dataEnd)
-            throw FileError("Data pack " + packPath + " is damaged: slot " + SlotNumber(slot) + " lies beyond its end");
+            throw FileError("Data pack " + packPath + " is damaged: slot " + SlotText(slot) + " lies beyond its end");
     }
     const std::array<bool, kPackSlots> shared = SharedSlots(old);
 
@@ -383,7 +370,7 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
                     std::int32_t lineIndex)
 {
     const std::string name = FileNamePart(targetPath);
-    const PackDirectory directory = ReadDirectory(source);
+    const PackDirectory directory = PackDirectory::Read(source);
     CheckSlotLines(state, directory, source.Path(), lineIndex);
 
     Buffers buffers;

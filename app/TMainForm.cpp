@@ -22,6 +22,7 @@
 #include <QIcon>
 #include <QMimeData>
 #include <QScreen>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QUrl>
 
@@ -389,6 +390,10 @@ void TMainForm::BProcessClick()
             packs.push_back(EntryPath(i));
         eit::CheckExtensionList(FState.ExtListPath, packs);
     }
+    // The list was checked for this batch: it cannot change under it.
+    const bool wasRunning = FBatch.Running();
+    ui->BExtList->setEnabled(false);
+    const auto enableAgain = qScopeGuard([this, wasRunning] { ui->BExtList->setEnabled(!wasRunning); });
     FBatch.BProcessClick();
 }
 
@@ -421,6 +426,9 @@ void TMainForm::ScanFolder(const std::string& root, const std::string& mask, int
     eit::CollectFiles(root, mask, files);
     AddEntries(files);
     FState.ProcessingMode = eit::FilterModeAt(typeIndex + 1);
+    // The scan's types are the open dialog's, in its order: the batch names
+    // the list's format from that position, so it follows the scanned type.
+    FSelectLogFilterIndex = typeIndex + 1;
     FState.ScannedList = ui->LogList->count() > 0;
 }
 

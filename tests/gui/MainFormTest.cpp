@@ -362,11 +362,13 @@ TEST_F(MainFormTest, StopClickedWhileALargeEntryIsCopiedDiscardsIt)
     // queued so that the pump that follows the move delivers it.
     bool queued = false;
     int logLinesAtClick = -1;
+    bool listButtonDuringBatch = true;
     QObject::connect(ui.Progress, &QProgressBar::valueChanged, &Form, [&](int value) {
         if (value > 0 && !queued) {
             queued = true;
             QMetaObject::invokeMethod(&Form, [&] {
                 logLinesAtClick = Form.State().ResultLog.Count();
+                listButtonDuringBatch = ui.BExtList->isEnabled();
                 Click(ui.Stop);
             }, Qt::QueuedConnection);
         }
@@ -374,6 +376,8 @@ TEST_F(MainFormTest, StopClickedWhileALargeEntryIsCopiedDiscardsIt)
     Click(ui.BProcess);
 
     EXPECT_EQ(logLinesAtClick, 3); // "#Format", "#Source", slot 0
+    EXPECT_FALSE(listButtonDuringBatch); // the checked list cannot change under the batch
+    EXPECT_TRUE(ui.BExtList->isEnabled());
     EXPECT_EQ(eit::test::ListTree(Dir.File("out")), "TIM/big_0000.tim\nresult.log\n");
     EXPECT_EQ(ReadFile(Dir.File("out/result.log")),
               "#Format: BIN\r\n#Source: " + Dir.File("big.bin") + "\r\n" + Dir.File("out/TIM/big_0000.tim") + "\r\n");
@@ -388,6 +392,7 @@ TEST_F(MainFormTest, ScanFillsTheListUntilFilesAreAddedAgain)
     Pack("packs/sub/b.BIN");
     Pack("packs/sub/deep/c.bin");
     File("packs/sub/x.log");
+    Add({PathOf("packs/sub/x.log")}, 3); // the open dialog last showed log files
     Dialogs.Scans.push_back({{QString::fromStdString(Dir.File("packs")), 0}});
     Click(ui.ProcessDir);
     EXPECT_EQ(Entries(), (QStringList{PathOf("packs/sub/deep/c.bin"), PathOf("packs/sub/b.BIN"), PathOf("packs/a.bin")}));
@@ -403,6 +408,8 @@ TEST_F(MainFormTest, ScanFillsTheListUntilFilesAreAddedAgain)
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/sub/deep/TIM/c_0000.tim")));
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/sub/TIM/b_0000.tim")));
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
+    // The log names the packs' format, so that a replay finds them again.
+    EXPECT_EQ(eit::test::ReadFile(Dir.File("out/result.log")).substr(0, 14), "#Format: BIN\r\n");
 
     Dialogs.Scans.push_back(std::nullopt); // cancelled: nothing changes
     Click(ui.ProcessDir);

@@ -92,15 +92,13 @@ int UsageError(const std::string& message)
     return 2;
 }
 
-// The open dialog's filter position for a --mode value; 0 for none.
+// The open dialog's filter position for a --mode value, the extension of
+// the type's mask ("bin" for "*.bin"); 0 for none.
 int FilterOfMode(const std::string& mode)
 {
-    if (mode == "bin")
-        return 1;
-    if (mode == "lst")
-        return 2;
-    if (mode == "log")
-        return 3;
+    for (std::size_t k = 0; k < eit::kInputTypes.size(); ++k)
+        if ("*." + mode == eit::kInputTypes[k].Mask)
+            return static_cast<int>(k) + 1;
     return 0;
 }
 

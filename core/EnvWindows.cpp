@@ -244,9 +244,11 @@ bool RenameOpenFile(HANDLE handle, const std::wstring& name)
     std::vector<char> storage(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
     // The Ex form of the call reads flags where the older one has a BOOL.
+    // A read-only target is replaced as POSIX rename replaces it.
     constexpr DWORD kReplaceIfExists = 0x1;
     constexpr DWORD kPosixSemantics = 0x2;
-    *reinterpret_cast<DWORD*>(info) = kReplaceIfExists | kPosixSemantics;
+    constexpr DWORD kIgnoreReadOnly = 0x40;
+    *reinterpret_cast<DWORD*>(info) = kReplaceIfExists | kPosixSemantics | kIgnoreReadOnly;
     info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::copy(name.begin(), name.end(), info->FileName);
     constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);

@@ -548,12 +548,50 @@ void RestoreConsoleCodePage()
     ::SetConsoleOutputCP(gConsoleCodePage);
 }
 
-// The msvcrt call that splits the wide command line into arguments,
-// expanding wildcards when asked to.
+// The msvcrt call that splits the wide command line into arguments as
+// the runtime splits argv.
 struct StartupInfo {
     int NewMode;
 };
 extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expandWildcards, StartupInfo* info);
+
+// Appends argument, or when its name part holds "*" or "?" the names it
+// matches (the folder part as typed), in name order regardless of case: cmd.exe
+// leaves the expansion to the program, and the order the file system lists
+// names in differs between NTFS, FAT and network shares. A pattern that
+// matches nothing stays as it is, as in a POSIX shell.
+void ExpandWildcards(std::wstring_view argument, std::vector<std::string>& arguments)
+{
+    const std::size_t name = argument.find_last_of(L"\\/:") + 1;
+    if (argument.find_first_of(L"*?", name) == std::wstring_view::npos) {
+        arguments.push_back(Narrow(argument));
+        return;
+    }
+    std::vector<std::wstring> matches;
+    WIN32_FIND_DATAW data;
+    const HANDLE search = ::FindFirstFileExW(std::wstring(argument).c_str(), FindExInfoBasic, &data,
+                                             FindExSearchNameMatch, nullptr, 0);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring_view found = data.cFileName;
+            if (found != L"." && found != L"..")
+                matches.emplace_back(found);
+        } while (::FindNextFileW(search, &data));
+        ::FindClose(search);
+    }
+    if (matches.empty()) {
+        arguments.push_back(Narrow(argument));
+        return;
+    }
+    std::sort(matches.begin(), matches.end(), [](const std::wstring& a, const std::wstring& b) {
+        const int order = ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                 static_cast<int>(b.size()), TRUE);
+        return order == CSTR_LESS_THAN || (order == CSTR_EQUAL && a < b);
+    });
+    const std::string folder = Narrow(argument.substr(0, name));
+    for (const std::wstring& match : matches)
+        arguments.push_back(folder + Narrow(match));
+}
 
 } // namespace
 
@@ -588,16 +626,17 @@ std::vector<std::string> ProgramArguments(int argc, char** argv)
     }
 
     // argv holds the arguments in the ANSI code page, which cannot hold every
-    // name; the wide command line can. cmd.exe leaves "*.bin" to the program.
+    // name; the wide command line can. The runtime splits it as it splits
+    // argv; the wildcards are expanded below.
     int count = 0;
     wchar_t** wide = nullptr;
     wchar_t** environment = nullptr;
     StartupInfo info{0};
-    if (__wgetmainargs(&count, &wide, &environment, 1, &info) != 0 || !wide)
+    if (__wgetmainargs(&count, &wide, &environment, 0, &info) != 0 || !wide)
         return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
     std::vector<std::string> arguments;
     for (int i = 1; i < count; ++i)
-        arguments.push_back(Narrow(wide[i]));
+        ExpandWildcards(wide[i], arguments);
     return arguments;
 }
 

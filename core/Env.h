@@ -5,10 +5,11 @@
 // the console) goes through the declarations below; no other file of the
 // program includes a system header.
 //
-// EnvPosix.cpp implements them for Linux and the other POSIX systems. A
-// Windows implementation, EnvWindows.cpp, goes beside it and the build picks
-// one of the two (core/CMakeLists.txt). Paths are the program's byte strings;
-// an implementation converts them only inside itself.
+// EnvPosix.cpp implements them for Linux and the other POSIX systems,
+// EnvWindows.cpp for Windows on the wide-character calls; the build picks
+// one of the two (core/CMakeLists.txt). Paths are the program's byte strings
+// (UTF-8 on Windows, with "/" or "\" between names); an implementation
+// converts them only inside itself.
 
 #include <atomic>
 #include <cstddef>
@@ -168,10 +169,11 @@ void InstallStopHandler(std::atomic<int>& flag);
 int StopSignal();
 
 // The program's arguments after its name, as UTF-8 byte strings. POSIX: argv
-// as it is. Windows: the wide command line, with "*" and "?" in arguments
-// expanded to the names they match (cmd.exe leaves that to the program),
-// whatever the ANSI code page; the standard streams are also made binary
-// and the console shows UTF-8 until the program ends. Call it once, first.
+// as it is. Windows: the wide command line, whatever the ANSI code page, an
+// argument whose last name holds "*" or "?" replaced by the names it matches
+// in case-blind name order (cmd.exe leaves that to the program; a pattern
+// matching nothing stays); the standard streams are also made binary and the
+// console shows UTF-8 until the program ends. Call it once, first.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Asks the system to back size bytes at data with large pages; only a hint,

@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "Guard.h"
 #include "PathText.h"
+#include "ToolIcon.h"
 
 #include <QFile>
 #include <QSignalBlocker>
@@ -27,12 +28,8 @@ TDirForm::TDirForm(TDialogs& dialogs, std::function<QString()> filterText, QWidg
 
     // The program's own glyph comes with its resources; a library user
     // without them still gets a folder.
-    const QString glyph = QStringLiteral(":/icons/closed_folder.xpm");
-    QIcon icon = QFile::exists(glyph) ? QIcon(glyph) : style()->standardIcon(QStyle::SP_DirClosedIcon);
-    const QString disabled = QStringLiteral(":/icons/closed_folder_disabled.xpm");
-    if (QFile::exists(disabled))
-        icon.addFile(disabled, QSize(16, 16), QIcon::Disabled);
-    ui->CallDialog->setIcon(icon);
+    const bool ownGlyph = QFile::exists(QStringLiteral(":/icons/closed_folder.xpm"));
+    ui->CallDialog->setIcon(ownGlyph ? ToolIcon("closed_folder", true) : style()->standardIcon(QStyle::SP_DirClosedIcon));
 
     connect(ui->BOk, &QAbstractButton::clicked, this, &QDialog::accept);
     connect(ui->BCancel, &QAbstractButton::clicked, this, &QDialog::reject);

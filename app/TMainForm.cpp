@@ -10,6 +10,7 @@
 #include "PackSurvey.h"
 #include "PathText.h"
 #include "TDirForm.h"
+#include "ToolIcon.h"
 #include "TTarga.h"
 #include "TextObject.h"
 #include "ui_TDirForm.h"
@@ -54,21 +55,6 @@ const QString kOpenDirKey = QStringLiteral("OpenFolder");
 const QString kOpenFilterKey = QStringLiteral("OpenFilter");
 const QString kOutputDirKey = QStringLiteral("OutputFolder");
 const QString kScanDirKey = QStringLiteral("ScanFolder");
-
-// Each picture at 16 x 16 and, for screens scaled to 200%, at 32 x 32.
-QIcon ToolIcon(const char* name, bool hasDisabled)
-{
-    QIcon icon;
-    for (const char* size : {"", "@2x"}) {
-        const auto file = [&](const char* state) {
-            return QStringLiteral(":/icons/%1%2%3.xpm").arg(QLatin1String(name), QLatin1String(state), QLatin1String(size));
-        };
-        icon.addPixmap(QPixmap(file("")), QIcon::Normal);
-        if (hasDisabled)
-            icon.addPixmap(QPixmap(file("_disabled")), QIcon::Disabled);
-    }
-    return icon;
-}
 
 // The open dialog's filter position (from 1) whose mask names path's type;
 // 0 when none does.

@@ -2,13 +2,19 @@
 # Installs the Debian 12 packages the tool needs and that are missing.
 #   install-deps.sh          what building and running the program needs
 #   install-deps.sh --test   also what the tests, fuzzing and screenshots need
+#   install-deps.sh --windows  what the Windows cross-build and its tests need
 # When everything is there already, nothing is installed and no root is needed.
 set -euo pipefail
 
-packages=(
-    g++ cmake ninja-build pkg-config
-    qt6-base-dev qt6-tools-dev qt6-image-formats-plugins libqt6svg6 libgl-dev
-)
+packages=(g++ cmake ninja-build pkg-config)
+case "${1:-}" in
+--windows)
+    packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
+    ;;
+*)
+    packages+=(qt6-base-dev qt6-tools-dev qt6-image-formats-plugins libqt6svg6 libgl-dev)
+    ;;
+esac
 if [ "${1:-}" = "--test" ]; then
     packages+=(libgtest-dev libgmock-dev clang libclang-rt-14-dev imagemagick xvfb xauth dpkg-dev file)
 fi

@@ -66,18 +66,38 @@ const char* const kUsage =
     "      --version        show the program's version\n"
     "Options that take a value accept it as the next argument or after \"=\".\n"
     "\n"
+#ifdef _WIN32
+    "Ctrl-C, Ctrl-Break or closing the console stops after the current file\n"
+    "entry or replayed line; in modes bin and lst result.log then lists what\n"
+    "was done. A second Ctrl-C ends the program at once.\n"
+#else
     "Ctrl-C, SIGTERM or SIGHUP stops after the current file entry or replayed\n"
     "line; in modes bin and lst result.log then lists what was done. A second\n"
     "Ctrl-C ends the program at once.\n"
+#endif
     "\n"
     "Exit status:\n"
     "  0        every file was done\n"
     "  1        a failure, whose message is printed\n"
     "  2        bad usage\n"
+#ifdef _WIN32
+    "  128+N    stopped by signal N (130 Ctrl-C, 149 Ctrl-Break)\n";
+#else
     "  128+N    stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP)\n";
+#endif
 
 const char* const kExtListHint =
     "Give the extension list with --extlist FILE, or write one with --make-extlist PACK.";
+
+// path without "." steps, ".." steps that follow a name or doubled
+// separators, every separator the system's own. The text is handled as
+// UTF-8: a plain string would be taken in the ANSI code page on Windows.
+std::string NormalPath(const std::string& path)
+{
+    const std::u8string normal =
+        std::filesystem::path(std::u8string(path.begin(), path.end())).lexically_normal().u8string();
+    return std::string(normal.begin(), normal.end());
+}
 
 // path made full against the working directory. An empty name stays
 // empty: it names no file, and the failure to open it says so.
@@ -263,7 +283,7 @@ bool IsExtListFailure(const std::string& message, const eit::BatchState& state)
 int main(int argc, char** argv)
 {
     Options options;
-    if (const int status = ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options); status >= 0)
+    if (const int status = ParseArguments(eit::ProgramArguments(argc, argv), options); status >= 0)
         return status;
     if (options.Task != Action::Batch)
         return SurveyPacks(options);
@@ -316,7 +336,7 @@ int main(int argc, char** argv)
     }
 
     state.ExtListPath = Absolute(state.ExtListPath);
-    const std::string dir = std::filesystem::path(Absolute(options.Output)).lexically_normal().string();
+    const std::string dir = NormalPath(Absolute(options.Output));
     // A name too long, a link loop or a folder we may not search is a
     // refusal, not a crash.
     if (!eit::CreateDirectories(dir)) {
@@ -324,7 +344,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    eit::ConsoleView view(std::move(inputs), dir.size() > 1 && dir.back() == eit::kPathSep ? dir.substr(0, dir.size() - 1) : dir,
+    // The batch names the output folder without a separator at its end,
+    // unless the separator is the root ("/", "C:\").
+    const bool rootOnly = eit::FileNamePart(std::string_view(dir).substr(0, dir.size() - 1)).empty();
+    eit::ConsoleView view(std::move(inputs), dir.back() == eit::kPathSep && !rootOnly ? dir.substr(0, dir.size() - 1) : dir,
                           state.StopFlag, options.Console);
     view.SetFilterIndex(filter);
     eit::Batch batch(state, view);

@@ -2,6 +2,7 @@
 
 #include "Env.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -12,6 +13,7 @@ ConsoleView::ConsoleView(std::vector<std::string> inputs, std::string output, co
     : FInputs(std::move(inputs)), FOutput(std::move(output)), FStopFlag(stopFlag), FQuiet(mode.Quiet)
 {
     const bool terminal = StderrIsTerminal();
+    FEscapes = terminal && StderrTakesEscapes();
     if (terminal && (!mode.Quiet || mode.ProgressLines))
         FProgress = Progress::Bar;
     else if (!terminal && mode.ProgressLines)
@@ -70,8 +72,9 @@ void ConsoleView::ShowMessage(const std::string& text, const std::string&)
 void ConsoleView::EndLine()
 {
     if (FDrawn)
-        std::fputs("\r\033[K", stderr);
+        std::fputs(FEscapes ? "\r\033[K" : ("\r" + std::string(FDrawnWidth, ' ') + "\r").c_str(), stderr);
     FDrawn = false;
+    FDrawnWidth = 0;
 }
 
 void ConsoleView::Draw()
@@ -91,8 +94,19 @@ void ConsoleView::Draw()
         return;
     }
     const int filled = progress / 5;
-    std::fprintf(stderr, "\r\033[K[%.*s%.*s] %3d%%  total %3d%%  %s", filled, "####################",
-                 20 - filled, "                    ", progress, total, FStatus.c_str());
+    char bar[64];
+    std::snprintf(bar, sizeof bar, "[%.*s%.*s] %3d%%  total %3d%%  ", filled, "####################", 20 - filled,
+                  "                    ", progress, total);
+    std::string line = bar + FStatus;
+    if (FEscapes) {
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    } else {
+        // Without the erase escape, spaces cover what a longer line left.
+        const std::size_t width = line.size();
+        line.resize(std::max(width, FDrawnWidth), ' ');
+        std::fprintf(stderr, "\r%s", line.c_str());
+        FDrawnWidth = width;
+    }
     FDrawn = true;
 }
 

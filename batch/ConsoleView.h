@@ -55,6 +55,10 @@ private:
     bool FQuiet;
     Progress FProgress;
     bool FDrawn = false;
+    // Whether the terminal erases with "\033[K"; if not, the width of the
+    // bar drawn last, which the next drawing overwrites with spaces.
+    bool FEscapes = false;
+    std::size_t FDrawnWidth = 0;
     int FFilter = 1;
     std::string FStatus;
     // The percentages of the last progress line written; -1 before the first.

@@ -91,6 +91,9 @@ private:
     std::string FPath;
     std::string FTempPath;
     NativeFile FHandle;
+    // Where the next Write() goes, for systems whose positional reads move
+    // the file pointer (Windows).
+    std::uint64_t FWriteOffset = 0;
 };
 
 // What a path names, following links. Missing covers every path that cannot
@@ -144,17 +147,32 @@ struct FolderEntry {
 // cannot be read.
 bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries);
 
-// Whether the standard error stream goes to a terminal.
+// Whether the standard error stream goes to a terminal (a console on
+// Windows).
 bool StderrIsTerminal();
+// Whether that terminal acts on the escape "\033[K" (erase to the end of the
+// line). A Windows console is asked, once, to act on escapes; one that
+// cannot gets false, and a line is then cleared by overwriting it.
+bool StderrTakesEscapes();
 
 // From now on a stop request (SIGINT, SIGTERM, SIGHUP; on Windows the
 // console's Ctrl-C, Ctrl-Break and close events) stores 1 in flag and is
 // remembered for StopSignal(). A request the program was started with
-// ignored (nohup, a background job) stays ignored; a second request of the
-// same kind ends the program at once, as it would without the hook.
+// ignored (nohup, a background job, start /b) stays ignored; a second
+// request of the same kind ends the program at once, as it would without
+// the hook.
 void InstallStopHandler(std::atomic<int>& flag);
-// The signal number of the stop request that came, 0 while none did.
+// The signal number of the stop request that came, 0 while none did. On
+// Windows Ctrl-C reports 2 (SIGINT), Ctrl-Break 21 (the C runtime's
+// SIGBREAK) and closing the console 1 (a hang-up, SIGHUP on POSIX).
 int StopSignal();
+
+// The program's arguments after its name, as UTF-8 byte strings. POSIX: argv
+// as it is. Windows: the wide command line, with "*" and "?" in arguments
+// expanded to the names they match (cmd.exe leaves that to the program),
+// whatever the ANSI code page; the standard streams are also made binary
+// and the console shows UTF-8 until the program ends. Call it once, first.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Asks the system to back size bytes at data with large pages; only a hint,
 // which a system without them ignores.

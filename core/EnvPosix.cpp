@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <system_error>
@@ -79,31 +78,11 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* data, std::size_t s
 
 namespace {
 
-// A short name beside path (".eit-" and six letters or digits), so that it
-// fits wherever path's own name fits. Callers create it exclusively and
-// retry on a clash.
-std::string TempNameFor(const std::string& path)
-{
-    static constexpr std::string_view kLetters = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    static std::atomic<std::uint64_t> next{static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())
-                                           ^ std::uint64_t{static_cast<std::uint32_t>(::getpid())} << 32};
-    // Spread consecutive values over all names (a splitmix64 step), so that
-    // two processes started together rarely try the same names.
-    std::uint64_t value = next.fetch_add(0x9E3779B97F4A7C15ull);
-    value = (value ^ value >> 30) * 0xBF58476D1CE4E5B9ull;
-    value = (value ^ value >> 27) * 0x94D049BB133111EBull;
-    value ^= value >> 31;
-    std::string name = DirectoryPart(path) + ".eit-";
-    for (int i = 0; i < 6; ++i, value /= kLetters.size())
-        name += kLetters[value % kLetters.size()];
-    return name;
-}
-
 // A named temporary beside path, opened for writing; -1 when none can be made.
 int CreateNamedTemp(const std::string& path, std::string& tempPath)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = TempNameFor(path);
+        tempPath = TempNameBeside(path);
         // 0666 so the finished file gets the permissions of any file the user
         // creates (the umask applies).
         const int fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -131,7 +110,8 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
 }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
-    : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle)
+    : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle),
+      FWriteOffset(other.FWriteOffset)
 {
     other.FHandle = -1;
 }
@@ -234,7 +214,7 @@ void AtomicFile::Commit()
             return;
         }
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string temp = TempNameFor(FPath);
+            const std::string temp = TempNameBeside(FPath);
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 FTempPath = temp;
                 break;
@@ -385,6 +365,11 @@ bool StderrIsTerminal()
     return ::isatty(STDERR_FILENO) != 0;
 }
 
+bool StderrTakesEscapes()
+{
+    return StderrIsTerminal();
+}
+
 namespace {
 
 std::atomic<int>* gStopFlag = nullptr;
@@ -416,6 +401,11 @@ void InstallStopHandler(std::atomic<int>& flag)
 int StopSignal()
 {
     return gStopSignal;
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
 }
 
 void AdviseLargePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t size)

@@ -2,6 +2,10 @@
 
 #include "FileError.h"
 
+#include <atomic>
+#include <chrono>
+#include <random>
+
 namespace eit {
 
 namespace {
@@ -72,6 +76,24 @@ std::string JoinPath(std::string_view dir, std::string_view name)
         path += kPathSep;
     path += name;
     return path;
+}
+
+std::string TempNameBeside(std::string_view path)
+{
+    static constexpr std::string_view kLetters = "0123456789abcdefghijklmnopqrstuvwxyz";
+    static std::atomic<std::uint64_t> next{
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())
+        ^ std::uint64_t{std::random_device()()} << 32};
+    // Spread consecutive values over all names (a splitmix64 step), so that
+    // two processes started together rarely try the same names.
+    std::uint64_t value = next.fetch_add(0x9E3779B97F4A7C15ull);
+    value = (value ^ value >> 30) * 0xBF58476D1CE4E5B9ull;
+    value = (value ^ value >> 27) * 0x94D049BB133111EBull;
+    value ^= value >> 31;
+    std::string name = DirectoryPart(path) + ".eit-";
+    for (int i = 0; i < 6; ++i, value /= kLetters.size())
+        name += kLetters[value % kLetters.size()];
+    return name;
 }
 
 std::string AsciiUpper(std::string_view text)

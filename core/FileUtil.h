@@ -30,6 +30,13 @@ std::string FileNamePart(std::string_view path);
 std::string DirectoryPart(std::string_view path);
 // "a" + sep + "b", adding the separator only when dir does not end in one.
 std::string JoinPath(std::string_view dir, std::string_view name);
+// A short unused-looking name beside path: its folder, ".eit-" and six
+// lower-case letters or digits, so that it fits wherever path's own name
+// fits and differs from other such names also where case does not count.
+// Consecutive calls, in this process or another started at the same time,
+// rarely give the same name; callers create the file exclusively and ask
+// again on a clash.
+std::string TempNameBeside(std::string_view path);
 // Upper-cases the ASCII letters a-z and nothing else.
 std::string AsciiUpper(std::string_view text);
 

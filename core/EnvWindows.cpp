@@ -1,0 +1,602 @@
+// The system boundary of Env.h for Windows, on the wide-character Win32 calls.
+// The program's paths are UTF-8 byte strings; they become UTF-16 here and
+// nowhere else.
+
+#include "Env.h"
+
+#include "FileError.h"
+#include "FileUtil.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+// <windows.h> renames these to their W forms; ours keep their names.
+#undef SetCurrentDirectory
+
+namespace eit {
+
+namespace {
+
+std::wstring Widen(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)),
+                      L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+std::string Narrow(std::wstring_view wide)
+{
+    if (wide.empty())
+        return {};
+    const int size = static_cast<int>(wide.size());
+    std::string text(
+        static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)),
+        '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), static_cast<int>(text.size()), nullptr,
+                          nullptr);
+    return text;
+}
+
+// path as the W calls take it: "\" for "/", and a long absolute path with
+// the prefix that lifts the MAX_PATH limit. The prefix also turns off the
+// system's clean-up of "." steps and doubled separators, so a long path is
+// made full (and clean) by the system first.
+std::wstring SystemPath(const std::string& path)
+{
+    std::wstring wide = Widen(path);
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    // Below the limit of CreateDirectoryW (MAX_PATH less a short name) every
+    // call works without the prefix.
+    constexpr std::size_t kShort = MAX_PATH - 12;
+    if (wide.size() < kShort || wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\"))
+        return wide;
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return wide;
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return wide;
+    full.resize(length);
+    if (full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\"))
+        return full;
+    if (full.starts_with(L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// Read access shared with writers and deleters, so that another program (or
+// a rename over the file) is not locked out while we read it.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens path to ask about the file it names, links followed; folders too.
+HANDLE OpenForQuery(const std::string& path)
+{
+    return ::CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// ReadFile takes a 32-bit count; larger reads are split.
+constexpr std::size_t kMaxIo = std::size_t{1} << 30;
+
+// Reads at offset until size bytes or the end. The offset goes with each
+// call, so no file pointer is shared between readers. Throws FileError
+// "Stream read error".
+std::size_t ReadFully(HANDLE handle, std::uint64_t offset, void* data, std::size_t size)
+{
+    std::size_t got = 0;
+    while (got < size) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset + got);
+        at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
+        DWORD n = 0;
+        const DWORD want = static_cast<DWORD>(std::min(size - got, kMaxIo));
+        if (!::ReadFile(handle, static_cast<char*>(data) + got, want, &n, &at)) {
+            if (::GetLastError() == ERROR_HANDLE_EOF)
+                break;
+            throw FileError::StreamRead();
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return got;
+}
+
+} // namespace
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
+{
+    // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, so it
+    // fails here; devices ("NUL", "CON", "COM1") and pipes open, and are
+    // refused by their type.
+    FHandle = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (FHandle == INVALID_HANDLE_VALUE)
+        throw FileError::CannotOpen(path);
+    LARGE_INTEGER size{};
+    if (::GetFileType(FHandle) != FILE_TYPE_DISK || !::GetFileSizeEx(FHandle, &size)) {
+        ::CloseHandle(FHandle);
+        throw FileError::CannotOpen(path);
+    }
+    FSize = static_cast<std::uint64_t>(size.QuadPart);
+}
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : FPath(std::move(other.FPath)), FHandle(other.FHandle), FSize(other.FSize)
+{
+    other.FHandle = INVALID_HANDLE_VALUE;
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (FHandle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(FHandle);
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
+{
+    return ReadFully(FHandle, offset, data, size);
+}
+
+AtomicFile::AtomicFile(std::string path) : FPath(std::move(path)), FHandle(INVALID_HANDLE_VALUE)
+{
+    // DELETE access lets Commit() rename the open file over a target that
+    // others still hold open.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        FTempPath = TempNameBeside(FPath);
+        FHandle = ::CreateFileW(SystemPath(FTempPath).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+        if (FHandle != INVALID_HANDLE_VALUE)
+            return;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    throw FileError::CannotCreate(FPath);
+}
+
+AtomicFile::AtomicFile(AtomicFile&& other) noexcept
+    : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle),
+      FWriteOffset(other.FWriteOffset)
+{
+    other.FHandle = INVALID_HANDLE_VALUE;
+}
+
+AtomicFile::~AtomicFile()
+{
+    Discard();
+}
+
+void AtomicFile::Discard() noexcept
+{
+    if (FHandle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(FHandle);
+        FHandle = INVALID_HANDLE_VALUE;
+        ::DeleteFileW(SystemPath(FTempPath).c_str());
+    }
+}
+
+void AtomicFile::Write(const void* data, std::size_t size)
+{
+    // Every call names its offset: ReadAt() moves the handle's file pointer,
+    // so the pointer cannot say where the next write goes.
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(FWriteOffset);
+        at.OffsetHigh = static_cast<DWORD>(FWriteOffset >> 32);
+        DWORD n = 0;
+        if (!::WriteFile(FHandle, p, static_cast<DWORD>(std::min(size, kMaxIo)), &n, &at) || n == 0)
+            throw FileError("Cannot write file " + FPath);
+        p += n;
+        size -= n;
+        FWriteOffset += n;
+    }
+}
+
+void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uint64_t count)
+{
+    constexpr std::size_t kBlock = 1 << 18;
+    thread_local std::vector<char> buffer(kBlock);
+    while (count > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock));
+        const std::size_t n = ReadFully(in.FHandle, offset, buffer.data(), want);
+        if (n == 0)
+            throw FileError::StreamRead();
+        Write(buffer.data(), n);
+        offset += n;
+        count -= n;
+    }
+}
+
+std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
+{
+    return ReadFully(FHandle, offset, data, size);
+}
+
+void AtomicFile::Sync()
+{
+    if (!::FlushFileBuffers(FHandle))
+        throw FileError("Cannot write file " + FPath);
+}
+
+namespace {
+
+// Renames the open file to name, in its own folder, replacing what stands
+// there the way POSIX rename does: also while others hold the old file open
+// (sharing deletion), as a replay holds the pack it rebuilds. Only newer
+// systems offer it; false where they do not.
+bool RenameOpenFile(HANDLE handle, const std::wstring& name)
+{
+    // One spare character past the name stays zero: its terminator.
+    std::vector<char> storage(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+    // The Ex form of the call reads flags where the older one has a BOOL.
+    constexpr DWORD kReplaceIfExists = 0x1;
+    constexpr DWORD kPosixSemantics = 0x2;
+    *reinterpret_cast<DWORD*>(info) = kReplaceIfExists | kPosixSemantics;
+    info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), info->FileName);
+    constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+    return ::SetFileInformationByHandle(handle, kFileRenameInfoEx, info, static_cast<DWORD>(storage.size()));
+}
+
+// Moves the file at temp over target while target is held open by others
+// (sharing deletion), which MoveFileExW refuses where the rename by handle
+// is missing: target steps aside under a temporary name first and is
+// deleted once temp has its name; the holders keep reading the old file.
+// On failure target is put back and false returned.
+bool ReplaceHeldFile(const std::wstring& temp, const std::wstring& target, const std::string& finalPath)
+{
+    const std::wstring aside = SystemPath(TempNameBeside(finalPath));
+    if (!::MoveFileExW(target.c_str(), aside.c_str(), 0))
+        return false;
+    if (!::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        ::MoveFileExW(aside.c_str(), target.c_str(), 0);
+        return false;
+    }
+    // A read-only file can be renamed but not deleted until it is writable.
+    if (!::DeleteFileW(aside.c_str()) && ::SetFileAttributesW(aside.c_str(), FILE_ATTRIBUTE_NORMAL))
+        ::DeleteFileW(aside.c_str());
+    return true;
+}
+
+} // namespace
+
+void AtomicFile::Commit()
+{
+    const HANDLE handle = FHandle;
+    FHandle = INVALID_HANDLE_VALUE;
+    // Where the rename by handle is not offered, MoveFileExW replaces the
+    // target after the close.
+    const bool renamed = RenameOpenFile(handle, Widen(FileNamePart(FPath)));
+    ::CloseHandle(handle);
+    if (renamed)
+        return;
+    const std::wstring temp = SystemPath(FTempPath);
+    const std::wstring target = SystemPath(FPath);
+    if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return;
+    const DWORD error = ::GetLastError();
+    if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) && ReplaceHeldFile(temp, target, FPath))
+        return;
+    ::DeleteFileW(temp.c_str());
+    throw FileError::CannotCreate(FPath);
+}
+
+FileKind KindOf(const std::string& path)
+{
+    if (path.empty())
+        return FileKind::Missing;
+    const HANDLE handle = OpenForQuery(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        // A file another program opened without sharing still shows its
+        // attributes.
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (::GetLastError() != ERROR_SHARING_VIOLATION
+            || !::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data))
+            return FileKind::Missing;
+        return data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? FileKind::Directory : FileKind::Regular;
+    }
+    FileKind kind = FileKind::Special;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileInformationByHandle(handle, &info))
+        kind = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? FileKind::Directory : FileKind::Regular;
+    ::CloseHandle(handle);
+    return kind;
+}
+
+bool PathExists(const std::string& path)
+{
+    return !path.empty() && ::GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool LinkFile(const std::string& existing, const std::string& newPath)
+{
+    return ::CreateHardLinkW(SystemPath(newPath).c_str(), SystemPath(existing).c_str(), nullptr);
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    BY_HANDLE_FILE_INFORMATION x{}, y{};
+    for (auto [path, info] : {std::pair{&a, &x}, std::pair{&b, &y}}) {
+        const HANDLE handle = OpenForQuery(*path);
+        if (handle == INVALID_HANDLE_VALUE)
+            return false;
+        const bool known = ::GetFileInformationByHandle(handle, info);
+        ::CloseHandle(handle);
+        if (!known)
+            return false;
+    }
+    return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh
+        && x.nFileIndexLow == y.nFileIndexLow;
+}
+
+bool LookUpFile(const std::string& path, FileStatus& status)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data))
+        return false;
+    // FILETIME counts 100 ns steps from 1601; the epoch is 11644473600 s later.
+    const std::int64_t ticks =
+        static_cast<std::int64_t>(std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime);
+    status.ModifiedTime = ticks / 10000000 - 11644473600LL;
+    status.Size = static_cast<std::int64_t>(std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow);
+    status.Attributes = data.dwFileAttributes;
+    return true;
+}
+
+namespace {
+
+bool IsFolder(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsSlash(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// How many leading bytes of path are its root, which is never created: "C:\",
+// "C:", "\", "\\server\share\" or a "\\?\" form of these.
+std::size_t RootLength(std::string_view path)
+{
+    std::size_t start = 0;
+    if (path.starts_with("\\\\?\\UNC\\"))
+        start = 8;
+    else if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\"))
+        start = 4;
+    const std::string_view rest = path.substr(start);
+    if (rest.size() >= 2 && rest[1] == ':')
+        return start + (rest.size() >= 3 && IsSlash(rest[2]) ? 3 : 2);
+    if (start == 8 || (start == 0 && rest.size() >= 2 && IsSlash(rest[0]) && IsSlash(rest[1]))) {
+        // Server and share.
+        std::size_t pos = start == 8 ? start : 2;
+        for (int part = 0; part < 2 && pos < path.size(); ++part) {
+            while (pos < path.size() && !IsSlash(path[pos]))
+                ++pos;
+            if (pos < path.size())
+                ++pos;
+        }
+        return pos;
+    }
+    return start + (!rest.empty() && IsSlash(rest[0]) ? 1 : 0);
+}
+
+} // namespace
+
+bool CreateDirectories(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    if (IsFolder(path))
+        return true;
+    // Parents first, one step of path after another, from the root on.
+    const std::size_t root = RootLength(path);
+    for (std::size_t end = root; end <= path.size(); ++end) {
+        if (end < path.size() && !IsSlash(path[end]))
+            continue;
+        if (end == root || IsSlash(path[end - 1]))
+            continue; // the root, or a doubled separator
+        const std::string step = path.substr(0, end);
+        if (!::CreateDirectoryW(SystemPath(step).c_str(), nullptr) && !IsFolder(step))
+            return false;
+    }
+    return IsFolder(path);
+}
+
+std::string CurrentDirectory()
+{
+    std::wstring dir(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(dir.size()), dir.data());
+        if (length == 0)
+            return {};
+        if (length < dir.size()) {
+            dir.resize(length);
+            return Narrow(dir);
+        }
+        dir.resize(length);
+    }
+}
+
+bool SetCurrentDirectory(const std::string& path)
+{
+    return !path.empty() && ::SetCurrentDirectoryW(SystemPath(path).c_str());
+}
+
+namespace {
+
+// Symbolic links and junctions name another entry; other reparse points
+// (cloud placeholders, deduplicated files) are the files themselves.
+bool IsNameLink(const WIN32_FIND_DATAW& data)
+{
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(data.dwReserved0);
+}
+
+} // namespace
+
+bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries)
+{
+    const std::string pattern = JoinPath(path, "*");
+    WIN32_FIND_DATAW data;
+    const HANDLE search = ::FindFirstFileExW(SystemPath(pattern).c_str(), FindExInfoBasic, &data,
+                                             FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE)
+        // A drive's root has no "." entry: empty, it finds nothing at all.
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND && IsFolder(path);
+    do {
+        const std::wstring_view name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        FolderEntry& found = entries.emplace_back();
+        found.Name = Narrow(name);
+        found.Hidden = data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        found.Link = IsNameLink(data);
+        if (!found.Link) {
+            found.Kind = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? EntryKind::Folder : EntryKind::File;
+            continue;
+        }
+        const FileKind target = KindOf(JoinPath(path, found.Name));
+        found.Kind = target == FileKind::Regular     ? EntryKind::File
+                   : target == FileKind::Directory ? EntryKind::Folder
+                                                   : EntryKind::Other;
+    } while (::FindNextFileW(search, &data));
+    ::FindClose(search);
+    return true;
+}
+
+bool StderrIsTerminal()
+{
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+bool StderrTakesEscapes()
+{
+    static const bool escapes = [] {
+        const HANDLE console = ::GetStdHandle(STD_ERROR_HANDLE);
+        DWORD mode = 0;
+        if (!::GetConsoleMode(console, &mode))
+            return false;
+        return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0
+            || ::SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+    }();
+    return escapes;
+}
+
+namespace {
+
+std::atomic<int>* gStopFlag = nullptr;
+std::atomic<int> gStopSignal{0};
+// The kinds of request that came once already: a second one is left to
+// the system, which ends the program.
+std::atomic<unsigned> gRequestsSeen{0};
+
+// The signal numbers the requests report, those of the C runtime where it
+// has one: Ctrl-C is SIGINT, Ctrl-Break SIGBREAK; closing the console is
+// a hang-up, as on a POSIX terminal.
+constexpr int kHangUp = 1;
+
+BOOL WINAPI OnConsoleEvent(DWORD event)
+{
+    int signal = 0;
+    switch (event) {
+    case CTRL_C_EVENT: signal = SIGINT; break;
+    case CTRL_BREAK_EVENT: signal = SIGBREAK; break;
+    case CTRL_CLOSE_EVENT: signal = kHangUp; break;
+    default: return FALSE;
+    }
+    const unsigned bit = 1u << event;
+    if (gRequestsSeen.fetch_or(bit) & bit)
+        return FALSE;
+    gStopSignal = signal;
+    if (gStopFlag)
+        gStopFlag->store(1);
+    // The system ends the process as soon as the handler of a close
+    // returns (or a few seconds later): waiting here gives the batch that
+    // time to stop after its entry and write its log.
+    if (event == CTRL_CLOSE_EVENT)
+        ::Sleep(INFINITE);
+    return TRUE;
+}
+
+// The console's output code page as the program found it, given back at
+// the end: the console outlives the program.
+UINT gConsoleCodePage = 0;
+
+void RestoreConsoleCodePage()
+{
+    ::SetConsoleOutputCP(gConsoleCodePage);
+}
+
+// The msvcrt call that splits the wide command line into arguments,
+// expanding wildcards when asked to.
+struct StartupInfo {
+    int NewMode;
+};
+extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expandWildcards, StartupInfo* info);
+
+} // namespace
+
+void InstallStopHandler(std::atomic<int>& flag)
+{
+    // A process started with Ctrl-C ignored (start /b) inherits that, and
+    // the system then calls no handler for it: it stays ignored.
+    gStopFlag = &flag;
+    ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+int StopSignal()
+{
+    return gStopSignal;
+}
+
+void AdviseLargePages(void*, std::size_t)
+{
+    // Large pages need a privilege ordinary users lack: nothing to ask for.
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    // The program's texts are UTF-8 bytes, written as they are: "\n" stays
+    // one byte, and the console shows the bytes as UTF-8.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    if (const UINT codePage = ::GetConsoleOutputCP(); codePage != 0 && codePage != CP_UTF8) {
+        gConsoleCodePage = codePage;
+        if (::SetConsoleOutputCP(CP_UTF8))
+            std::atexit(RestoreConsoleCodePage);
+    }
+
+    // argv holds the arguments in the ANSI code page, which cannot hold every
+    // name; the wide command line can. cmd.exe leaves "*.bin" to the program.
+    int count = 0;
+    wchar_t** wide = nullptr;
+    wchar_t** environment = nullptr;
+    StartupInfo info{0};
+    if (__wgetmainargs(&count, &wide, &environment, 1, &info) != 0 || !wide)
+        return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < count; ++i)
+        arguments.push_back(Narrow(wide[i]));
+    return arguments;
+}
+
+} // namespace eit

@@ -44,6 +44,34 @@ TEST(BatchDriver, ExtractsPacksLikeTheWindowAndSaysSo)
     EXPECT_EQ(log.size(), head.size() + 8188 * 6 + ("#Format: BIN\r\n#Source: " + dir.File("in/x.bin") + "\r\n").size() + 8192 * 6);
 }
 
+// Both systems write the same: the files, and result.log line for line, its
+// paths with the system's separator. The stored log is written with "/"
+// and @DIR@ for the scratch folder. Every entry holds CR, LF and 0x1A bytes,
+// which a text-mode write would change.
+TEST(BatchDriver, WritesTheStoredResultLogAndTheEntriesByteForByte)
+{
+    TempDir dir;
+    const PackBuilder builder = PackBuilder().Entry(0, 1).Entry(2, 2).Entry(0x1FFF, 1);
+    for (const char byte : {'\r', '\n', '\x1a'})
+        ASSERT_NE(builder.EntryData(0).find(byte), std::string::npos);
+    WriteFile(dir.File("in/DATA.BIN"), builder.Bytes());
+    WriteFile(dir.File("ext.txt"), "tim\r\n\r\nbin\r\n");
+
+    const DriverRun run = RunDriver(dir, "-e " + dir.File("ext.txt") + " -o " + dir.File("out") + " "
+                                       + dir.File("in/DATA.BIN"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Total 8192 bytes extracted.\nOperation complete!\n");
+    EXPECT_EQ(test::ListTree(dir.File("out")), "BIN/DATA_1FFF.bin\nRAW/DATA_0002.raw\nTIM/DATA_0000.tim\nresult.log\n");
+    EXPECT_EQ(ReadFile(dir.File("out/TIM/DATA_0000.tim")), builder.EntryData(0));
+    EXPECT_EQ(ReadFile(dir.File("out/RAW/DATA_0002.raw")), builder.EntryData(2));
+    EXPECT_EQ(ReadFile(dir.File("out/BIN/DATA_1FFF.bin")), builder.EntryData(0x1FFF));
+
+    std::string expected = test::NativePath(ReadFile(EIT_TEST_DATA "/driver-result.log"));
+    for (std::size_t at; (at = expected.find("@DIR@")) != std::string::npos;)
+        expected.replace(at, 5, dir.Path());
+    EXPECT_TRUE(ReadFile(dir.File("out/result.log")) == expected) << "result.log differs from the stored one";
+}
+
 TEST(BatchDriver, HelpExplainsTheCommand)
 {
     TempDir dir;

@@ -210,6 +210,7 @@ TEST_F(ExtractPackTest, LargeEntryMovesTheBarAndServesTheWindowWhileItIsCopied)
 
 TEST_F(ExtractPackTest, ReplacesFilesWhoseNamesFillTheNameLimit)
 {
+    EIT_SKIP_ON_WINDOWS("the test's own std::filesystem calls stop at 260 characters there");
     // An existing file is replaced through a temporary name beside it, which
     // must fit the 255-byte limit as well as the output name does.
     const struct {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <span>
 #include <vector>
 
 namespace eit {
@@ -15,33 +16,59 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
+struct PathRow {
+    std::string Path;
+    bool Absolute;
+    std::string Name;
+    std::string Directory;
+};
+struct JoinRow {
+    std::string Dir, Name, Joined;
+};
+
+const PathRow kPosixPaths[] = {
+    {"", false, "", ""},
+    {"/", true, "", "/"},
+    {"x/", false, "", "x/"},
+    {"a//b", false, "b", "a//"},
+    {"/a/b.c", true, "b.c", "/a/"},
+    {"./n", false, "n", "./"},
+    {"name.bin", false, "name.bin", ""},
+    {"C:\\x", false, "C:\\x", ""},
+};
+const JoinRow kPosixJoins[] = {{"", "n", "n"}, {"/", "n", "/n"}, {"x/", "n", "x/n"}, {"a", "n", "a/n"}, {"a", "", "a/"}};
+
+// On Windows "/" also separates, a colon ends the directory part, and a
+// path is absolute from a drive letter or a UNC name on.
+const PathRow kWindowsPaths[] = {
+    {"", false, "", ""},
+    {"C:\\", true, "", "C:\\"},
+    {"C:\\games\\DATA.BIN", true, "DATA.BIN", "C:\\games\\"},
+    {"z:/games/x.bin", true, "x.bin", "z:/games/"},
+    {"C:DATA.BIN", false, "DATA.BIN", "C:"},
+    {"\\\\server\\share\\p.bin", true, "p.bin", "\\\\server\\share\\"},
+    {"//server/share/p.bin", true, "p.bin", "//server/share/"},
+    {"\\games\\p.bin", false, "p.bin", "\\games\\"},
+    {"games\\p.bin", false, "p.bin", "games\\"},
+    {"1:\\p.bin", false, "p.bin", "1:\\"},
+};
+const JoinRow kWindowsJoins[] = {
+    {"", "n", "n"}, {"C:\\", "n", "C:\\n"}, {"C:\\a", "n", "C:\\a\\n"}, {"\\\\srv\\share", "n", "\\\\srv\\share\\n"},
+};
+
 TEST(PathTexts, SplitAndJoinAtTheSeparatorOnly)
 {
-    EIT_SKIP_ON_WINDOWS("POSIX path forms; WindowsPaths has the drive-letter and UNC ones");
-    const struct {
-        std::string Path;
-        bool Absolute;
-        std::string Name;
-        std::string Directory;
-    } rows[] = {
-        {"", false, "", ""},
-        {"/", true, "", "/"},
-        {"x/", false, "", "x/"},
-        {"a//b", false, "b", "a//"},
-        {"/a/b.c", true, "b.c", "/a/"},
-        {"./n", false, "n", "./"},
-        {"name.bin", false, "name.bin", ""},
-        {"C:\\x", false, "C:\\x", ""},
-    };
-    for (const auto& row : rows) {
+    const std::span<const PathRow> rows = test::kOnWindows ? std::span<const PathRow>(kWindowsPaths) : kPosixPaths;
+    const std::span<const JoinRow> joins = test::kOnWindows ? std::span<const JoinRow>(kWindowsJoins) : kPosixJoins;
+    for (const PathRow& row : rows) {
         EXPECT_EQ(IsAbsolute(row.Path), row.Absolute) << row.Path;
         EXPECT_EQ(FileNamePart(row.Path), row.Name) << row.Path;
         EXPECT_EQ(DirectoryPart(row.Path), row.Directory) << row.Path;
+        if (row.Absolute) {
+            EXPECT_EQ(MakeAbsolute(row.Path), row.Path);
+        }
     }
-    const struct {
-        std::string Dir, Name, Joined;
-    } joins[] = {{"", "n", "n"}, {"/", "n", "/n"}, {"x/", "n", "x/n"}, {"a", "n", "a/n"}, {"a", "", "a/"}};
-    for (const auto& join : joins)
+    for (const JoinRow& join : joins)
         EXPECT_EQ(JoinPath(join.Dir, join.Name), join.Joined) << join.Dir << " + " << join.Name;
 }
 

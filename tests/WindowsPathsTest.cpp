@@ -1,11 +1,10 @@
-// What only Windows has: drive letters, UNC names and "\" in the path texts,
-// and the driver's output on a Windows file system (a second run over the
+// What only Windows has: drive letters, UNC names and "\" in the output
+// names, and the driver's output on a Windows file system (a second run over the
 // first one's files, an entry beyond 4 GiB, a pack named in UTF-8, entries
 // holding CR, LF and 0x1A bytes).
 
 #include "BatchState.h"
 #include "DataPack.h"
-#include "FileUtil.h"
 #include "PackBuilder.h"
 #include "TestSupport.h"
 
@@ -21,41 +20,6 @@ using test::PackBuilder;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
-
-TEST(WindowsPaths, DriveLettersAndUncNamesSplitAndJoin)
-{
-    const struct {
-        std::string Path;
-        bool Absolute;
-        std::string Name;
-        std::string Directory;
-    } rows[] = {
-        {"C:\\", true, "", "C:\\"},
-        {"C:\\games\\DATA.BIN", true, "DATA.BIN", "C:\\games\\"},
-        {"z:/games/x.bin", true, "x.bin", "z:/games/"},
-        {"C:DATA.BIN", false, "DATA.BIN", "C:"},
-        {"\\\\server\\share\\p.bin", true, "p.bin", "\\\\server\\share\\"},
-        {"//server/share/p.bin", true, "p.bin", "//server/share/"},
-        {"\\games\\p.bin", false, "p.bin", "\\games\\"},
-        {"games\\p.bin", false, "p.bin", "games\\"},
-        {"1:\\p.bin", false, "p.bin", "1:\\"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(IsAbsolute(row.Path), row.Absolute) << row.Path;
-        EXPECT_EQ(FileNamePart(row.Path), row.Name) << row.Path;
-        EXPECT_EQ(DirectoryPart(row.Path), row.Directory) << row.Path;
-        if (row.Absolute) {
-            EXPECT_EQ(MakeAbsolute(row.Path), row.Path);
-        }
-    }
-    EXPECT_EQ(MakeAbsolute("games\\p.bin"), JoinPath(CurrentDirectory(), "games\\p.bin"));
-
-    const struct {
-        std::string Dir, Name, Joined;
-    } joins[] = {{"C:\\", "n", "C:\\n"}, {"C:\\a", "n", "C:\\a\\n"}, {"\\\\srv\\share", "n", "\\\\srv\\share\\n"}};
-    for (const auto& join : joins)
-        EXPECT_EQ(JoinPath(join.Dir, join.Name), join.Joined) << join.Dir << " + " << join.Name;
-}
 
 TEST(WindowsPaths, OutputNamesAndMirroredFoldersUseBackslashes)
 {

@@ -29,10 +29,6 @@
 #include <map>
 #include <random>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace eit {
 namespace {
 
@@ -60,11 +56,6 @@ struct Row {
 void PrintTo(const Row& row, std::ostream* out)
 {
     *out << row.Name;
-}
-
-void Chmod(const std::string& path, mode_t mode)
-{
-    ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
 }
 
 void RunBatch(Scene& s)
@@ -108,21 +99,9 @@ void GiveBackPermissions(const std::string& dir)
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
 }
 
-bool PermissionsHold(const TempDir& dir)
-{
-    const std::string probe = dir.File(".probe");
-    WriteFile(probe, "x");
-    ::chmod(probe.c_str(), 0);
-    const int fd = ::open(probe.c_str(), O_RDONLY);
-    if (fd >= 0)
-        ::close(fd);
-    ::unlink(probe.c_str());
-    return fd < 0;
-}
-
 const Row kRows[] = {
     {"PackThatCannotBeRead", true, [](Scene& s) { s.AddPack("a.bin"); },
-     [](Scene& s) { Chmod(s.Dir.File("a.bin"), 0); }, RunBatch,
+     [](Scene& s) { test::SetMode(s.Dir.File("a.bin"), 0); }, RunBatch,
      [](const Scene& s) { return "Cannot open file " + s.Dir.File("a.bin"); }},
     {"ExtensionListThatIsAFolder", false,
      [](Scene& s) {
@@ -132,7 +111,7 @@ const Row kRows[] = {
      },
      nullptr, RunBatch, [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath; }},
     {"ExtensionListThatCannotBeRead", true, [](Scene& s) { s.AddPack("a.bin"); },
-     [](Scene& s) { Chmod(s.State.ExtListPath, 0); }, RunBatch,
+     [](Scene& s) { test::SetMode(s.State.ExtListPath, 0); }, RunBatch,
      [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath; }},
     // A zero byte ends the list's text, so the list has no line for the first slot.
     {"ExtensionListCutShortByAZeroByte", false,
@@ -149,8 +128,8 @@ const Row kRows[] = {
          WriteFile(s.Out("result.log"), "earlier\r\n");
      },
      [](Scene& s) {
-         Chmod(s.Out("TIM"), 0555);
-         Chmod(*s.View.PickedDir, 0555);
+         test::SetMode(s.Out("TIM"), 0555);
+         test::SetMode(*s.View.PickedDir, 0555);
      },
      RunBatch, [](const Scene& s) { return "Cannot create file " + s.Out("TIM/a_0000.tim"); }},
     {"ResultLogInAReadOnlyFolder", true,
@@ -160,14 +139,14 @@ const Row kRows[] = {
          fs::create_directories(s.Out("RAW"));
          WriteFile(s.Out("result.log"), "earlier\r\n");
      },
-     [](Scene& s) { Chmod(*s.View.PickedDir, 0555); }, RunBatch,
+     [](Scene& s) { test::SetMode(*s.View.PickedDir, 0555); }, RunBatch,
      [](const Scene& s) { return "Cannot create file " + s.Out("result.log"); }},
     {"ReplayedLogThatCannotBeRead", true,
      [](Scene& s) {
          s.State.ProcessingMode = kModeReplayLogs;
          s.AddInput("r.log", "#Format: BIN\r\n");
      },
-     [](Scene& s) { Chmod(s.Dir.File("r.log"), 0); }, RunBatch,
+     [](Scene& s) { test::SetMode(s.Dir.File("r.log"), 0); }, RunBatch,
      [](const Scene& s) { return "Cannot open file " + s.Dir.File("r.log"); }},
     {"ReplayedListThatIsAFolder", false,
      [](Scene& s) {
@@ -206,7 +185,7 @@ const Row kRows[] = {
      },
      nullptr, RunBatch, [](const Scene& s) { return "Cannot open file " + s.Dir.File("p.lst"); }},
     {"PictureThatCannotBeRead", true, [](Scene& s) { WriteFile(s.Dir.File("p.tga"), std::string(60, '\0')); },
-     [](Scene& s) { Chmod(s.Dir.File("p.tga"), 0); },
+     [](Scene& s) { test::SetMode(s.Dir.File("p.tga"), 0); },
      [](Scene& s) {
          TTarga targa;
          targa.LoadFromFile(s.Dir.File("p.tga"));
@@ -214,7 +193,7 @@ const Row kRows[] = {
      [](const Scene& s) { return "Cannot open file " + s.Dir.File("p.tga"); }},
     {"PictureSavedIntoAReadOnlyFolder", true,
      [](Scene& s) { WriteFile(s.Dir.File("pics/p.tga"), "earlier picture"); },
-     [](Scene& s) { Chmod(s.Dir.File("pics"), 0555); },
+     [](Scene& s) { test::SetMode(s.Dir.File("pics"), 0555); },
      [](Scene& s) {
          TTarga targa;
          targa.SaveToFile(s.Dir.File("pics/p.tga"));
@@ -222,7 +201,7 @@ const Row kRows[] = {
      [](const Scene& s) { return "Cannot create file " + s.Dir.File("pics/p.tga"); }},
     {"TextListSavedIntoAReadOnlyFolder", true,
      [](Scene& s) { WriteFile(s.Dir.File("texts/t.txt"), "earlier texts\r\n"); },
-     [](Scene& s) { Chmod(s.Dir.File("texts"), 0555); },
+     [](Scene& s) { test::SetMode(s.Dir.File("texts"), 0555); },
      [](Scene& s) {
          TTextObject texts;
          texts.Write("new");
@@ -237,7 +216,7 @@ TEST_P(BadInputTest, NamesTheFileAndLosesNothing)
 {
     const Row& row = GetParam();
     Scene s;
-    if (row.NeedsPermissions && !PermissionsHold(s.Dir))
+    if (row.NeedsPermissions && !test::PermissionsBind(s.Dir))
         GTEST_SKIP() << "file permissions do not bind this user";
     row.Arrange(s);
     const auto before = Files(s.Dir.Path());

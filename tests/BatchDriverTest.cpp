@@ -5,17 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <filesystem>
-#include <functional>
 #include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace eit {
 namespace {
@@ -51,6 +42,34 @@ TEST(BatchDriver, ExtractsPacksLikeTheWindowAndSaysSo)
         + dir.File("new/out/TIM/DATA_0001.tim") + "\r\nNULL\r\n" + dir.File("new/out/RAW/DATA_0003.raw") + "\r\n";
     EXPECT_EQ(log.substr(0, head.size()), head);
     EXPECT_EQ(log.size(), head.size() + 8188 * 6 + ("#Format: BIN\r\n#Source: " + dir.File("in/x.bin") + "\r\n").size() + 8192 * 6);
+}
+
+// Both systems write the same: the files, and result.log line for line, its
+// paths with the system's separator. The stored log is written with "/"
+// and @DIR@ for the scratch folder. Every entry holds CR, LF and 0x1A bytes,
+// which a text-mode write would change.
+TEST(BatchDriver, WritesTheStoredResultLogAndTheEntriesByteForByte)
+{
+    TempDir dir;
+    const PackBuilder builder = PackBuilder().Entry(0, 1).Entry(2, 2).Entry(0x1FFF, 1);
+    for (const char byte : {'\r', '\n', '\x1a'})
+        ASSERT_NE(builder.EntryData(0).find(byte), std::string::npos);
+    WriteFile(dir.File("in/DATA.BIN"), builder.Bytes());
+    WriteFile(dir.File("ext.txt"), "tim\r\n\r\nbin\r\n");
+
+    const DriverRun run = RunDriver(dir, "-e " + dir.File("ext.txt") + " -o " + dir.File("out") + " "
+                                       + dir.File("in/DATA.BIN"));
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "Total 8192 bytes extracted.\nOperation complete!\n");
+    EXPECT_EQ(test::ListTree(dir.File("out")), "BIN/DATA_1FFF.bin\nRAW/DATA_0002.raw\nTIM/DATA_0000.tim\nresult.log\n");
+    EXPECT_EQ(ReadFile(dir.File("out/TIM/DATA_0000.tim")), builder.EntryData(0));
+    EXPECT_EQ(ReadFile(dir.File("out/RAW/DATA_0002.raw")), builder.EntryData(2));
+    EXPECT_EQ(ReadFile(dir.File("out/BIN/DATA_1FFF.bin")), builder.EntryData(0x1FFF));
+
+    std::string expected = test::NativePath(ReadFile(EIT_TEST_DATA "/driver-result.log"));
+    for (std::size_t at; (at = expected.find("@DIR@")) != std::string::npos;)
+        expected.replace(at, 5, dir.Path());
+    EXPECT_TRUE(ReadFile(dir.File("out/result.log")) == expected) << "result.log differs from the stored one";
 }
 
 TEST(BatchDriver, HelpExplainsTheCommand)
@@ -160,7 +179,7 @@ TEST(BatchDriver, ProjectListsNameThePacksToExtract)
     WriteFile(dir.File("two.lst"), dir.File("b/B.BIN") + "\r\n");
     const std::string options = "--mode lst -e " + dir.File("ext.txt") + " -o ";
     // A scan finds a/one.lst before two.lst; the packs are not mirrored.
-    for (const std::string& args : {options + dir.File("out") + " a/one.lst two.lst",
+    for (const std::string& args : {options + dir.File("out") + " " + test::NativePath("a/one.lst") + " two.lst",
                                     "--scan " + dir.Path() + " --type lst -e ext.txt -o " + dir.File("out")}) {
         std::filesystem::remove_all(dir.File("out"));
         const DriverRun run = RunDriver(dir, args);
@@ -184,7 +203,13 @@ TEST(BatchDriver, ReplaysResultLogsLineByLineWithoutWritingALog)
 {
     TempDir dir;
     WriteFile(dir.File("in/DATA.BIN"), PackBuilder().Entry(1, 2).Bytes());
-    test::MakeFifo(dir.File("in/fifo"));
+    // Windows has no FIFOs: the source that is no regular file is left out there.
+    std::string special, passedOver;
+    if (!test::kOnWindows) {
+        test::MakeFifo(dir.File("in/fifo"));
+        special = "#Source: " + dir.File("in/fifo") + "\r\n";
+        passedOver = "Passed over " + dir.File("in/fifo") + " (not a regular file)\n";
+    }
     const std::string pack = ReadFile(dir.File("in/DATA.BIN"));
     // The pack's section: slot 1 names a file that is not there, so the
     // slot keeps its data and the pack is left as it was.
@@ -193,14 +218,13 @@ TEST(BatchDriver, ReplaysResultLogsLineByLineWithoutWritingALog)
         slots += "NULL\r\n";
     WriteFile(dir.File("r.log"), "#Format: BIN\r\n#Source: " + dir.File("in/DATA.BIN") + "\r\n" + slots + "#Source: "
                                      + dir.File("in/gone.bin") + "\r\n#Format: \r\n#Source: " + dir.File("in/DATA.BIN")
-                                     + "\r\n#Source: " + dir.File("in/fifo") + "\r\n");
+                                     + "\r\n" + special);
 
     const DriverRun run = RunDriver(dir, "--mode log --output " + dir.File("replay") + " r.log");
     EXPECT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Out, "Opened " + dir.File("in/DATA.BIN") + "\nDATA.BIN: no file changed, pack left as it was\n"
                            + "Passed over " + dir.File("in/gone.bin") + " (missing)\nOpened "
-                           + dir.File("in/DATA.BIN") + "\nPassed over " + dir.File("in/fifo")
-                           + " (not a regular file)\nOperation complete!\n");
+                           + dir.File("in/DATA.BIN") + "\n" + passedOver + "Operation complete!\n");
     EXPECT_EQ(test::ListTree(dir.File("replay")), "");
     EXPECT_EQ(ReadFile(dir.File("in/DATA.BIN")), pack);
 
@@ -243,84 +267,6 @@ TEST(BatchDriver, ProgressLinesOnlyWhenAskedForAndQuietKeepsOnlyTheEnd)
     }
 }
 
-// The driver running in the background with its output in files of dir.
-class BackgroundDriver {
-public:
-    BackgroundDriver(const TempDir& dir, const std::vector<std::string>& args) : FOut(dir.File("stdout.txt"))
-    {
-        std::vector<std::string> argv{EIT_BATCH_DRIVER};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> pointers;
-        for (std::string& arg : argv)
-            pointers.push_back(arg.data());
-        pointers.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, FOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, dir.File("stderr.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        // Whoever runs the tests may ignore these signals; the driver keeps
-        // an ignored signal ignored, so give it the usual ones.
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-            sigaddset(&defaults, signal);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-        if (posix_spawn(&FPid, pointers[0], &actions, &attributes, pointers.data(), environ) != 0)
-            FPid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    ~BackgroundDriver()
-    {
-        if (FPid > 0) {
-            ::kill(FPid, SIGKILL);
-            Wait();
-        }
-    }
-    BackgroundDriver(const BackgroundDriver&) = delete;
-    BackgroundDriver& operator=(const BackgroundDriver&) = delete;
-
-    pid_t Pid() const { return FPid; }
-    bool Running() const { return FPid > 0 && ::waitpid(FPid, nullptr, WNOHANG) == 0; }
-    // Waits until ready() holds; false when the driver ended first.
-    bool WaitUntil(const std::function<bool()>& ready) const
-    {
-        while (!ready())
-            if (!Running() || ::usleep(1000) != 0)
-                return false;
-        return true;
-    }
-    // The exit status; -1 when it ended by a signal.
-    int Wait()
-    {
-        int status = 0;
-        while (::waitpid(FPid, &status, 0) < 0 && errno == EINTR) {
-        }
-        FPid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::string Out() const { return ReadFile(FOut); }
-
-private:
-    std::string FOut;
-    pid_t FPid = -1;
-};
-
-// Whether process pid holds path open.
-bool HoldsOpen(pid_t pid, const std::string& path)
-{
-    std::error_code ec;
-    for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec);
-         !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
-        if (std::filesystem::read_symlink(it->path(), ec) == path)
-            return true;
-    return false;
-}
-
 struct StopRow {
     const char* Name;
     int Signal;
@@ -337,6 +283,7 @@ class DriverStopTest : public ::testing::TestWithParam<StopRow> {};
 // arrives while the batch runs.
 TEST_P(DriverStopTest, ExtractionSavesWhatWasDoneAndExitsWithTheSignal)
 {
+    EIT_SKIP_ON_WINDOWS("no signals on Windows");
     const int signal = GetParam().Signal;
     TempDir dir;
     PackBuilder builder;
@@ -346,9 +293,10 @@ TEST_P(DriverStopTest, ExtractionSavesWhatWasDoneAndExitsWithTheSignal)
     WriteFile(dir.File("ext.txt"), std::string(8192, '\n'));
     std::vector<std::string> args{"--extlist", dir.File("ext.txt"), "--output", dir.File("out")};
     args.insert(args.end(), 40, dir.File("DATA.BIN"));
-    BackgroundDriver driver(dir, args);
+    args.insert(args.begin(), EIT_BATCH_DRIVER);
+    test::BackgroundProgram driver(dir, args);
     ASSERT_TRUE(driver.WaitUntil([&] { return std::filesystem::exists(dir.File("out/RAW/DATA_0000.raw")); }));
-    ::kill(driver.Pid(), signal);
+    driver.SendStop(signal);
     EXPECT_EQ(driver.Wait(), 128 + signal);
 
     const std::string out = driver.Out();
@@ -370,6 +318,7 @@ TEST_P(DriverStopTest, ExtractionSavesWhatWasDoneAndExitsWithTheSignal)
 // replay of its many lines is under way.
 TEST_P(DriverStopTest, ReplayStopsAndExitsWithTheSignal)
 {
+    EIT_SKIP_ON_WINDOWS("no signals on Windows");
     const int signal = GetParam().Signal;
     TempDir dir;
     WriteFile(dir.File("DATA.BIN"), PackBuilder().Bytes());
@@ -377,9 +326,9 @@ TEST_P(DriverStopTest, ReplayStopsAndExitsWithTheSignal)
     for (int line = 0; line < 100000; ++line)
         log += "#Source: " + dir.File("DATA.BIN") + "\r\n";
     WriteFile(dir.File("r.log"), log);
-    BackgroundDriver driver(dir, {"--mode", "log", "--output", dir.File("out"), dir.File("r.log")});
-    ASSERT_TRUE(driver.WaitUntil([&] { return HoldsOpen(driver.Pid(), dir.File("DATA.BIN")); }));
-    ::kill(driver.Pid(), signal);
+    test::BackgroundProgram driver(dir, {EIT_BATCH_DRIVER, "--mode", "log", "--output", dir.File("out"), dir.File("r.log")});
+    ASSERT_TRUE(driver.WaitUntil([&] { return driver.HoldsOpen(dir.File("DATA.BIN")); }));
+    driver.SendStop(signal);
     EXPECT_EQ(driver.Wait(), 128 + signal);
     // Every line before the last says a source was opened.
     std::string out = driver.Out();
@@ -394,8 +343,9 @@ TEST_P(DriverStopTest, ReplayStopsAndExitsWithTheSignal)
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, DriverStopTest,
-                         ::testing::Values(StopRow{"Interrupt", SIGINT}, StopRow{"Terminate", SIGTERM},
-                                           StopRow{"HangUp", SIGHUP}),
+                         ::testing::Values(StopRow{"Interrupt", test::kInterruptSignal},
+                                           StopRow{"Terminate", test::kTerminateSignal},
+                                           StopRow{"HangUp", test::kHangUpSignal}),
                          [](const ::testing::TestParamInfo<StopRow>& info) { return std::string(info.param.Name); });
 
 // Tests of all the error paths follow.
@@ -407,13 +357,14 @@ TEST(BatchDriver, OutputFolderThatCannotBeCheckedIsRefused)
     TempDir dir;
     WriteFile(dir.File("DATA.BIN"), PackBuilder().Bytes());
     WriteFile(dir.File("ext.txt"), "");
-    std::filesystem::create_symlink("loop", dir.File("loop"));
-    WriteFile(dir.File("locked/x"), "");
-    ::chmod(dir.File("locked").c_str(), 0);
-    const bool permissionsBind = ::access(dir.File("locked/x").c_str(), F_OK) != 0;
-    std::vector<std::string> outputs{dir.File(std::string(300, 'n') + "/out"), dir.File("loop/out")};
-    if (permissionsBind)
+    std::vector<std::string> outputs{dir.File(std::string(300, 'n') + "/out")};
+    if (test::MakeSymlink("loop", dir.File("loop")))
+        outputs.push_back(dir.File("loop/out"));
+    if (test::PermissionsBind(dir)) {
+        WriteFile(dir.File("locked/x"), "");
+        test::SetMode(dir.File("locked"), 0);
         outputs.push_back(dir.File("locked/out"));
+    }
     for (const std::string& output : outputs) {
         const DriverRun run = RunDriver(dir, "--extlist " + dir.File("ext.txt") + " --output " + output + " "
                                            + dir.File("DATA.BIN"));

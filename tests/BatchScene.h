@@ -45,7 +45,8 @@ struct BatchScene {
     {
         return AddInput(name, builder.Bytes());
     }
-    std::string Out(const std::string& name) const { return *View.PickedDir + "/" + name; }
+    // A path below the output folder; name's "/" become the system's separator.
+    std::string Out(const std::string& name) const { return JoinPath(*View.PickedDir, NativePath(name)); }
 
     std::string SavedDir;
     TempDir Dir;

@@ -14,8 +14,6 @@
 #include <functional>
 #include <map>
 
-#include <sys/stat.h>
-
 namespace eit {
 namespace {
 
@@ -71,8 +69,8 @@ struct InsertScene : test::BatchScene {
     std::string SlotFile(int slot) const
     {
         char name[32];
-        std::snprintf(name, sizeof name, "/BIN/DATA_%04X.bin", static_cast<unsigned>(slot));
-        return Extracted + name;
+        std::snprintf(name, sizeof name, "BIN/DATA_%04X.bin", static_cast<unsigned>(slot));
+        return JoinPath(Extracted, test::NativePath(name));
     }
 
     // The edits of the round trip: every kind of placement.
@@ -130,7 +128,7 @@ TEST(InsertPack, RoundTripPutsEveryEditBackAndKeepsTheRest)
     for (const int slot : {0, 1, 2, 3, 4, 5, 6, 8191})
         extracted[slot] = ReadFile(s.SlotFile(slot));
     s.Edit();
-    ::chmod(s.Pack.c_str(), 0444); // the source is only read
+    test::MakeReadOnly(s.Pack); // the source is only read
     const std::string rebuilt = s.Dir.File("new/DATA.BIN");
     ASSERT_EQ(s.Replay(s.Dir.File("new")), "");
     EXPECT_EQ(s.View.Results, (std::vector<std::string>{kSummary}));

@@ -6,8 +6,6 @@
 
 #include <filesystem>
 
-#include <unistd.h>
-
 using eit::FileError;
 using eit::LineList;
 
@@ -89,10 +87,11 @@ TEST(LineList, MissingFileOrFolderCannotBeOpened)
 // wait ends, so a reader that does not refuse it sees an empty list instead.
 TEST(LineList, OnlyARegularFileIsLoaded)
 {
+    EIT_SKIP_ON_WINDOWS("no FIFOs, sockets or devices on Windows");
     eit::test::TempDir dir;
     eit::test::MakeFifo(dir.File("fifo.lst"));
     eit::test::MakeSocket(dir.File("socket.lst"));
-    std::filesystem::create_symlink("/dev/null", dir.File("device.lst"));
+    std::filesystem::create_symlink(eit::test::NullDevice(), dir.File("device.lst"));
     for (const char* name : {"fifo.lst", "socket.lst", "device.lst"}) {
         const std::string path = dir.File(name);
         eit::test::FifoPeer peer(path);
@@ -113,7 +112,7 @@ TEST(LineList, LoadingStopsAtTheFirstZeroByte)
     eit::test::TempDir dir;
     const std::string path = dir.File("zeros.lst");
     eit::test::WriteFile(path, "tim\r\nraw\0more\r\n"s);
-    if (::truncate(path.c_str(), 2LL << 40) != 0)
+    if (!eit::test::ResizeSparse(path, std::uint64_t{2} << 40))
         GTEST_SKIP() << "no sparse file of 2 TiB here";
     LineList list;
     list.LoadFromFile(path);
@@ -123,13 +122,13 @@ TEST(LineList, LoadingStopsAtTheFirstZeroByte)
 TEST(LineList, FailedSaveKeepsTheOldFile)
 {
     eit::test::TempDir dir;
+    if (!eit::test::PermissionsBind(dir))
+        GTEST_SKIP() << "running with permission to write anywhere";
     const std::string path = dir.File("keep.lst");
     eit::test::WriteFile(path, "old\r\n");
     LineList list;
     list.Add("new");
-    std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    if (::access(dir.Path().c_str(), W_OK) == 0)
-        GTEST_SKIP() << "running with permission to write anywhere";
+    eit::test::SetMode(dir.Path(), 0500);
     try {
         list.SaveToFile(path);
         FAIL();

@@ -1,11 +1,9 @@
 #include "PackBuilder.h"
 
 #include "PackDirectory.h"
+#include "TestSupport.h"
 
 #include <stdexcept>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace eit::test {
 
@@ -61,16 +59,12 @@ void PackBuilder::WriteSparse(const std::string& path) const
     PackBuilder directory;
     for (const auto& [slot, s] : FSlots)
         directory.RawSlot(slot, s.Start, s.Count);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    bool written = fd >= 0 && ::write(fd, directory.Bytes().data(), 65536) == 65536;
+    WriteFile(path, directory.Bytes().substr(0, kPackDirectorySize));
+    bool written = true;
     for (const auto& [slot, s] : FSlots)
-        if (s.Data == Slot::Pattern) {
-            const std::string data = Pattern(slot, s.Count);
-            written = written && ::pwrite(fd, data.data(), data.size(), 65536 + off_t{s.Start} * 2048) == static_cast<ssize_t>(data.size());
-        }
-    written = written && ::ftruncate(fd, 65536 + off_t{FNextSector} * 2048) == 0;
-    if (fd >= 0)
-        ::close(fd);
+        if (s.Data == Slot::Pattern)
+            written = written && WriteAt(path, kPackDirectorySize + std::uint64_t{s.Start} * kPackSectorSize, Pattern(slot, s.Count));
+    written = written && ResizeSparse(path, kPackDirectorySize + std::uint64_t{FNextSector} * kPackSectorSize);
     if (!written)
         throw std::runtime_error("cannot write " + path);
 }

@@ -9,12 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace eit {
 namespace {
@@ -24,21 +19,6 @@ using test::ReadFile;
 using test::RecordingView;
 using test::WriteFile;
 
-// The descriptors of this process open on path, found through /proc: the
-// source is only reachable as a ReadOnlyFile, which hands out none.
-std::vector<int> DescriptorsOn(const std::string& path)
-{
-    std::vector<int> found;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
-        std::error_code linkError;
-        const auto target = std::filesystem::read_symlink(entry.path(), linkError);
-        if (!linkError && target == std::filesystem::path(path))
-            found.push_back(std::stoi(entry.path().filename().string()));
-    }
-    return found;
-}
-
 // What the replay handed to its pack handler, and what the handler saw.
 struct PackCall {
     std::string SourcePath;
@@ -46,7 +26,7 @@ struct PackCall {
     std::int32_t LineIndex;
     std::string LineThere;      // ReplayLines at LineIndex
     std::string Head;           // the first bytes read through the open source
-    bool ReadOnly;              // every descriptor open on the source is read-only
+    bool ReadOnly;              // every handle open on the source only reads
 };
 
 class ReplayTest : public ::testing::Test, protected test::BatchScene {
@@ -85,7 +65,6 @@ protected:
     }
 
     std::vector<std::string> Lines() const { return State.ReplayLines.Items(); }
-    std::string Out(const std::string& name) const { return *View.PickedDir + "/" + name; }
 
     std::int32_t ReturnOffset = 0;   // what the recorder adds to the index it gets
     std::vector<PackCall> Calls;
@@ -93,11 +72,7 @@ protected:
                                    const std::string& target, std::int32_t index) {
         char head[8] = {};
         const std::size_t n = source.ReadAt(0, head, sizeof head);
-        const std::vector<int> open = DescriptorsOn(source.Path());
-        const bool readOnly = !open.empty() && std::all_of(open.begin(), open.end(), [](int fd) {
-            const int flags = ::fcntl(fd, F_GETFL);
-            return flags >= 0 && (flags & O_ACCMODE) == O_RDONLY;
-        });
+        const bool readOnly = test::OpenOnlyForReading(source.Path());
         Calls.push_back({source.Path(), target, index,
                          index < state.ReplayLines.Count() ? state.ReplayLines.Get(index) : "<end>",
                          std::string(head, n), readOnly});
@@ -122,7 +97,7 @@ TEST_F(ReplayTest, ResultLogOfAnExtractionHandsEveryPackOver)
     State.ProcessingMode = kModeReplayLogs;
     bool sourceClosedAtPump = true;
     View.OnEvents = [&] {
-        if (!Calls.empty() && !DescriptorsOn(Calls.back().SourcePath).empty())
+        if (!Calls.empty() && test::HeldOpen(Calls.back().SourcePath))
             sourceClosedAtPump = false;
     };
     TheBatch.BProcessClick();
@@ -240,8 +215,8 @@ TEST_F(ReplayTest, PathsAndWordsAreTakenWhole)
     const std::string blanks = WritePack("dir  with blanks/p q .bin");
     std::string longPath = Dir.Path();
     for (int i = 0; i < 3; ++i)
-        longPath += "/" + std::string(100, 'd');
-    longPath = WritePack(longPath.substr(Dir.Path().size() + 1) + "/long.bin");
+        longPath = JoinPath(longPath, std::string(100, 'd'));
+    longPath = WritePack(JoinPath(longPath.substr(Dir.Path().size() + 1), "long.bin"));
     ASSERT_GT(longPath.size(), 255u);
     const std::string longWord = "#Source:" + std::string(300, 'w');
 
@@ -320,9 +295,10 @@ TEST_F(ReplayTest, ProjectListEntriesAreReplayedAsLogs)
 // file: never opened for writing, never handed over, no error.
 TEST_F(ReplayTest, SpecialFileSourcesArePassedOver)
 {
+    EIT_SKIP_ON_WINDOWS("no FIFOs, sockets or devices on Windows");
     test::MakeFifo(Dir.File("fifo.bin"));
     test::MakeSocket(Dir.File("socket.bin"));
-    std::filesystem::create_symlink("/dev/null", Dir.File("device.bin"));
+    std::filesystem::create_symlink(test::NullDevice(), Dir.File("device.bin"));
     const std::string pack = WritePack("a.bin");
     std::string text = "#Format: BIN\n";
     for (const char* name : {"fifo.bin", "socket.bin", "device.bin"})
@@ -345,7 +321,7 @@ TEST_F(ReplayTest, SourceThatIsAFolderEndsTheBatch)
 TEST_F(ReplayTest, ReadOnlySourceIsHandedOver)
 {
     const std::string pack = WritePack("a.bin");
-    ::chmod(pack.c_str(), 0444);
+    test::MakeReadOnly(pack);
     Replay("#Format: BIN\n#Source: " + pack + "\n");
     ASSERT_EQ(Calls.size(), 1u);
     EXPECT_TRUE(Calls[0].ReadOnly);

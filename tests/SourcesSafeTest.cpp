@@ -14,8 +14,6 @@
 #include <filesystem>
 #include <map>
 
-#include <sys/stat.h>
-
 namespace eit {
 namespace {
 
@@ -50,11 +48,8 @@ std::map<std::string, Fingerprint> Fingerprints(const std::string& dir)
         if (!entry.is_regular_file())
             continue;
         const std::string path = entry.path().string();
-        struct stat st {};
-        ::stat(path.c_str(), &st);
         const std::string bytes = test::ReadFile(path);
-        prints[path] = {Fnv1a(bytes), bytes.size(),
-                        std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+        prints[path] = {Fnv1a(bytes), bytes.size(), test::ModifiedNanoseconds(path)};
     }
     return prints;
 }
@@ -97,7 +92,7 @@ protected:
 TEST_F(SourcesSafeTest, ExtractionThatCompletes)
 {
     EXPECT_EQ(BatchOver(kModeExtract, {Src("a.bin"), Src("b.bin")}), "");
-    EXPECT_TRUE(fs::exists(*View.PickedDir + "/result.log"));
+    EXPECT_TRUE(fs::exists(Out("result.log")));
 }
 
 TEST_F(SourcesSafeTest, ExtractionThatFailsMidway)
@@ -113,13 +108,13 @@ TEST_F(SourcesSafeTest, StoppedBatch)
             TheBatch.StopClick();
     };
     EXPECT_EQ(BatchOver(kModeExtract, {Src("b.bin"), Src("a.bin")}), "");
-    EXPECT_FALSE(fs::exists(*View.PickedDir + "/TIM/a_0000.tim"));
+    EXPECT_FALSE(fs::exists(Out("TIM/a_0000.tim")));
 }
 
 TEST_F(SourcesSafeTest, ReplayOfTheResultLogItsExtractionWrote)
 {
     ASSERT_EQ(BatchOver(kModeExtract, {Src("a.bin"), Src("b.bin")}), "");
-    fs::rename(*View.PickedDir + "/result.log", Src("result.log"));
+    fs::rename(Out("result.log"), Src("result.log"));
     WriteFile(Src("project.lst"), Src("result.log") + "\r\n#Format: BIN\r\n#Source: " + Src("b.bin") + "\r\n");
     EXPECT_EQ(BatchOver(kModeReplayLogs, {Src("result.log")}), "");
     // The list names the pack without its slot lines.
@@ -130,7 +125,7 @@ TEST_F(SourcesSafeTest, ReplayOfTheResultLogItsExtractionWrote)
 TEST_F(SourcesSafeTest, ReplayThatFailsOnAReadOnlyOrFolderSource)
 {
     WriteFile(Src("ro.bin"), PackBuilder().Entry(1, 1).Bytes());
-    ::chmod(Src("ro.bin").c_str(), 0444);
+    test::MakeReadOnly(Src("ro.bin"));
     fs::create_directories(Src("folder.bin"));
     const std::string head = "#Format: BIN\r\n#Source: ";
     WriteFile(Src("ro.log"), head + Src("ro.bin") + "\r\n");

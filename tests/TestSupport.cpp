@@ -1,52 +1,78 @@
 #include "TestSupport.h"
 
+#include "FileUtil.h"
+
 #include <algorithm>
-#include <cstdlib>
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
-#include <vector>
-
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace eit::test {
 
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Utf8(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
+} // namespace
+
+std::string NativePath(std::string_view path)
+{
+    std::string native(path);
+    std::replace(native.begin(), native.end(), '/', kPathSep);
+    return native;
+}
+
+fs::path FsPath(std::string_view path)
+{
+    return fs::path(std::u8string(path.begin(), path.end()));
+}
+
 TempDir::TempDir()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "eit-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary folder");
-    FPath = pattern;
+    const fs::path base = fs::temp_directory_path();
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = "eit-test-" + std::to_string(random() % 1000000000000ull);
+        std::error_code ec;
+        if (fs::create_directory(base / name, ec)) {
+            FPath = Utf8(base / name);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir()
 {
     std::error_code ec;
-    // Tests make some folders read-only; give them back before removing.
-    for (auto it = std::filesystem::recursive_directory_iterator(FPath, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-    std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(FPath, ec);
+    // Tests make some folders and files read-only; give them back before removing.
+    const fs::path root = FsPath(FPath);
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root, ec);
 }
 
 std::string TempDir::File(std::string_view name) const
 {
-    return FPath + "/" + std::string(name);
+    return JoinPath(FPath, NativePath(name));
 }
 
 void WriteFile(const std::string& path, std::string_view bytes)
 {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const fs::path file = FsPath(path);
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
@@ -54,7 +80,7 @@ void WriteFile(const std::string& path, std::string_view bytes)
 
 std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FsPath(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -62,19 +88,35 @@ std::string ReadFile(const std::string& path)
 
 CommandRun RunCommand(const TempDir& dir, const std::string& cwd, const std::string& commandLine)
 {
-    const std::string out = dir.File("stdout.txt");
-    const std::string err = dir.File("stderr.txt");
-    const std::string command = "cd '" + cwd + "' && " + commandLine + " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+    std::vector<std::string> args;
+    std::size_t at = 0;
+    while ((at = commandLine.find_first_not_of(' ', at)) != std::string::npos) {
+        const std::size_t end = std::min(commandLine.find(' ', at), commandLine.size());
+        args.push_back(commandLine.substr(at, end - at));
+        at = end;
+    }
+    return RunProgram(dir, cwd, args);
+}
+
+bool BackgroundProgram::WaitUntil(const std::function<bool()>& ready) const
+{
+    while (!ready()) {
+        if (!Running())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 std::string ListTree(const std::string& dir)
 {
+    const fs::path root = FsPath(dir);
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
-        if (!entry.is_directory())
-            names.push_back(std::filesystem::relative(entry.path(), dir).string());
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (!entry.is_directory()) {
+            const std::u8string name = fs::relative(entry.path(), root).generic_u8string();
+            names.emplace_back(name.begin(), name.end());
+        }
     std::sort(names.begin(), names.end());
     std::string list;
     for (const auto& name : names)
@@ -82,43 +124,23 @@ std::string ListTree(const std::string& dir)
     return list;
 }
 
-void MakeFifo(const std::string& path)
+std::int64_t ModifiedNanoseconds(const std::string& path)
 {
-    if (::mkfifo(path.c_str(), 0666) != 0)
-        throw std::runtime_error("cannot create the FIFO " + path);
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(fs::last_write_time(FsPath(path)).time_since_epoch())
+        .count();
 }
 
-void MakeSocket(const std::string& path)
+void MakeReadOnly(const std::string& path)
 {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        throw std::runtime_error("socket path too long: " + path);
-    path.copy(address.sun_path, path.size());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    if (!bound)
-        throw std::runtime_error("cannot create the socket " + path);
+    fs::permissions(FsPath(path), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
 }
 
-FifoPeer::FifoPeer(std::string path)
-    : FPath(std::move(path)), FWriter([this] {
-          const int fd = ::open(FPath.c_str(), O_WRONLY | O_CLOEXEC);
-          if (fd >= 0)
-              ::close(fd);
-      })
+bool MakeSymlink(const std::string& target, const std::string& path)
 {
-}
-
-FifoPeer::~FifoPeer()
-{
-    // A reader of our own wakes a writer still waiting in its open.
-    const int reader = ::open(FPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    FWriter.join();
-    if (reader >= 0)
-        ::close(reader);
+    std::error_code ec;
+    fs::create_symlink(FsPath(target), FsPath(path), ec);
+    return !ec;
 }
 
 } // namespace eit::test

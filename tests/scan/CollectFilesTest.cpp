@@ -9,9 +9,6 @@
 
 #include <filesystem>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace eit {
 namespace {
 
@@ -32,8 +29,8 @@ TEST(CollectFiles, ListsSubfoldersFilesBeforeTheirParentsFiles)
     WriteFile(root.File("packs/a.bin"), "");
     WriteFile(root.File("packs/sub/b.bin"), "");
     WriteFile(root.File("packs/sub/deep/c.bin"), "");
-    const std::string d = root.File("packs");
-    EXPECT_EQ(Collect(d), (Paths{d + "/sub/deep/c.bin", d + "/sub/b.bin", d + "/a.bin"}));
+    EXPECT_EQ(Collect(root.File("packs")),
+              (Paths{root.File("packs/sub/deep/c.bin"), root.File("packs/sub/b.bin"), root.File("packs/a.bin")}));
 }
 
 TEST(CollectFiles, TakesEachFolderInNameOrderWithoutRegardToCase)
@@ -41,8 +38,8 @@ TEST(CollectFiles, TakesEachFolderInNameOrderWithoutRegardToCase)
     TempDir root;
     for (const char* name : {"Zeta.bin", "alpha.BIN", "Beta.bin", "B/x.bin", "a/y.bin", "notes.txt"})
         WriteFile(root.File(name), "");
-    const std::string d = root.Path();
-    EXPECT_EQ(Collect(d), (Paths{d + "/a/y.bin", d + "/B/x.bin", d + "/alpha.BIN", d + "/Beta.bin", d + "/Zeta.bin"}));
+    EXPECT_EQ(Collect(root.Path()), (Paths{root.File("a/y.bin"), root.File("B/x.bin"), root.File("alpha.BIN"),
+                                           root.File("Beta.bin"), root.File("Zeta.bin")}));
 }
 
 TEST(CollectFiles, EachFileTypeCollectsItsOwnMaskAndSetsItsMode)
@@ -97,6 +94,7 @@ TEST(MatchesMask, StarsAndQuestionMarksWithoutRegardToCase)
 
 TEST(CollectFiles, EntersNoHiddenFolderButListsHiddenFiles)
 {
+    EIT_SKIP_ON_WINDOWS("hidden is an attribute on Windows, not a leading dot");
     TempDir root;
     WriteFile(root.File(".cache/x.bin"), "");
     WriteFile(root.File(".hidden.bin"), "");
@@ -113,13 +111,14 @@ TEST(CollectFiles, ListsAFolderMatchingTheMaskLikeAFile)
 // A FIFO listed as a pack would hang the batch that opens it.
 TEST(CollectFiles, ListsRegularFilesFoldersAndLinksToThemOnly)
 {
+    EIT_SKIP_ON_WINDOWS("no FIFOs or sockets on Windows, and links need a privilege");
     TempDir root;
     WriteFile(root.File("sub/real.bin"), "");
     std::filesystem::create_symlink("real.bin", root.File("sub/link.bin"));
     std::filesystem::create_directories(root.File("sub/folder.bin"));
     test::MakeFifo(root.File("sub/fifo.bin"));
     test::MakeSocket(root.File("sub/socket.bin"));
-    std::filesystem::create_symlink("/dev/null", root.File("sub/device.bin"));
+    std::filesystem::create_symlink(test::NullDevice(), root.File("sub/device.bin"));
     std::filesystem::create_symlink("missing.bin", root.File("sub/dangling.bin"));
     EXPECT_EQ(Collect(root.Path()),
               (Paths{root.File("sub/folder.bin"), root.File("sub/link.bin"), root.File("sub/real.bin")}));
@@ -131,17 +130,19 @@ TEST(CollectFiles, RootEndingInASeparatorDoublesItAndStillMirrors)
     WriteFile(root.File("packs/sub/a.bin"), "");
     const std::string typed = root.File("packs/");
     const Paths files = Collect(typed);
-    ASSERT_EQ(files, Paths{typed + "/sub/a.bin"});
+    ASSERT_EQ(files, Paths{typed + test::NativePath("/sub/a.bin")});
 
     BatchState state;
-    state.TargetDir = "/out";
+    state.TargetDir = test::NativePath("/out");
     state.ScanRoot = typed;
     state.ScannedList = true;
-    EXPECT_EQ(OutputPathFor(state, files[0], "TIM/a_0005.tim"), "/out/sub/TIM/a_0005.tim");
+    EXPECT_EQ(OutputPathFor(state, files[0], test::NativePath("TIM/a_0005.tim")),
+              test::NativePath("/out/sub/TIM/a_0005.tim"));
 }
 
 TEST(CollectFiles, FollowsNoLinkToAFolderSoALoopEnds)
 {
+    EIT_SKIP_ON_WINDOWS("links need a privilege on Windows");
     TempDir root;
     WriteFile(root.File("sub/a.bin"), "");
     std::filesystem::create_directory_symlink(root.Path(), root.File("sub/loop"));
@@ -151,13 +152,13 @@ TEST(CollectFiles, FollowsNoLinkToAFolderSoALoopEnds)
 
 TEST(CollectFiles, SkipsAFolderThatCannotBeRead)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every folder";
     TempDir root;
+    if (!test::PermissionsBind(root))
+        GTEST_SKIP() << "permissions do not bind this user";
     WriteFile(root.File("locked/a.bin"), "");
     WriteFile(root.File("open/b.bin"), "");
     WriteFile(root.File("c.bin"), "");
-    ASSERT_EQ(::chmod(root.File("locked").c_str(), 0), 0);
+    test::SetMode(root.File("locked"), 0);
     EXPECT_EQ(Collect(root.Path()), (Paths{root.File("open/b.bin"), root.File("c.bin")}));
     EXPECT_TRUE(Collect(root.File("locked")).empty());
 }

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sys/wait.h>
 
 namespace eit {
 namespace {

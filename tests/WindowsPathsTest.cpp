@@ -1,0 +1,107 @@
+// What only Windows has: drive letters, UNC names and "\" in the output
+// names, and the driver's output on a Windows file system (a second run over the
+// first one's files, an entry beyond 4 GiB, a pack named in UTF-8, entries
+// holding CR, LF and 0x1A bytes).
+
+#include "BatchState.h"
+#include "DataPack.h"
+#include "PackBuilder.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace eit {
+namespace {
+
+using test::PackBuilder;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+TEST(WindowsPaths, OutputNamesAndMirroredFoldersUseBackslashes)
+{
+    EXPECT_EQ(OutputName("C:\\games\\DATA.BIN", 10, "tim"), "TIM\\DATA_000A.tim");
+    EXPECT_EQ(OutputName("\\\\srv\\share\\p.q.bin", 1, ""), "RAW\\p_0001.raw");
+    EXPECT_EQ(OutputName("D:x.bin", 0, "bin"), "BIN\\x_0000.bin");
+
+    BatchState state;
+    state.TargetDir = "\\\\srv\\share\\out";
+    state.ScanRoot = "C:\\games";
+    state.ScannedList = true;
+    EXPECT_EQ(OutputPathFor(state, "C:\\games\\sub\\a.bin", "TIM\\a_0005.tim"), "\\\\srv\\share\\out\\sub\\TIM\\a_0005.tim");
+    EXPECT_EQ(OutputPathFor(state, "D:\\other\\a.bin", "TIM\\a_0005.tim"), "\\\\srv\\share\\out\\TIM\\a_0005.tim");
+}
+
+// Slot 0 only moves the next entry past 4 GiB and is then emptied, so the
+// run writes one small file from far into a sparse pack.
+PackBuilder EntryBeyondFourGibibytes()
+{
+    PackBuilder builder;
+    builder.ZeroEntry(0, (std::uint32_t{1} << 21) + 5).RawSlot(0, 0, 0).Entry(1, 2);
+    return builder;
+}
+
+struct DriverRow {
+    const char* Name;
+    std::string Pack;       // its name, UTF-8
+    PackBuilder Builder;
+    std::vector<int> Slots; // the builder's non-empty slots
+    int Runs;               // the later runs write over the first one's files
+};
+
+void PrintTo(const DriverRow& row, std::ostream* out)
+{
+    *out << row.Name;
+}
+
+class WindowsDriverTest : public ::testing::TestWithParam<DriverRow> {};
+
+TEST_P(WindowsDriverTest, WritesEveryEntryByteForByteAndALogOfCrLfLines)
+{
+    const DriverRow& row = GetParam();
+    TempDir dir;
+    const std::string pack = dir.File("in/" + row.Pack);
+    row.Builder.WriteSparse(pack);
+    WriteFile(dir.File("ext.txt"), "tim\r\ntim\r\ntim\r\n");
+    const std::string base = row.Pack.substr(0, row.Pack.find('.'));
+
+    for (int run = 0; run < row.Runs; ++run) {
+        const test::CommandRun done =
+            test::RunProgram(dir, dir.Path(), {EIT_BATCH_DRIVER, "-e", dir.File("ext.txt"), "-o", dir.File("out"), pack});
+        ASSERT_EQ(done.Status, 0) << "run " << run << ": " << done.Err;
+        EXPECT_TRUE(done.Out.ends_with("Operation complete!\n")) << done.Out;
+    }
+    const std::string log = ReadFile(dir.File("out/result.log"));
+    EXPECT_TRUE(log.starts_with("#Format: BIN\r\n#Source: " + pack + "\r\n")) << log.substr(0, 200);
+    std::string tree;
+    for (const int slot : row.Slots) {
+        char name[16];
+        std::snprintf(name, sizeof name, "_%04X.tim", static_cast<unsigned>(slot));
+        const std::string file = dir.File("out/TIM/" + base + name);
+        EXPECT_TRUE(ReadFile(file) == row.Builder.EntryData(slot)) << file;
+        EXPECT_NE(log.find("\r\n" + file + "\r\n"), std::string::npos) << file;
+        tree += "TIM/" + base + name + "\n";
+    }
+    EXPECT_EQ(test::ListTree(dir.File("out")), tree + "result.log\n");
+    std::size_t lines = 0;
+    for (std::size_t at = log.find('\n'); at != std::string::npos; at = log.find('\n', at + 1), ++lines)
+        ASSERT_TRUE(at >= 1 && log[at - 1] == '\r' && (at < 2 || log[at - 2] != '\r')) << "line " << lines;
+    EXPECT_EQ(lines, 2u + 8192u);
+    EXPECT_TRUE(log.ends_with("\r\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packs, WindowsDriverTest,
+    ::testing::Values(
+        DriverRow{"EntriesWithCrLfAndEof", "DATA.BIN", PackBuilder().Entry(0, 1).Entry(7, 3), {0, 7}, 1},
+        DriverRow{"SecondRunOverTheFirstOnesFiles", "DATA.BIN", PackBuilder().Entry(2, 1).Entry(9, 1), {2, 9}, 2},
+        DriverRow{"EntryBeyondFourGibibytes", "BIG.BIN", EntryBeyondFourGibibytes(), {1}, 1},
+        DriverRow{"NonAsciiPackName", "Donn\xC3\xA9" "es_\xE6\x97\xA5\xE6\x9C\xAC.BIN", PackBuilder().Entry(3, 1),
+                  {3}, 2}),
+    [](const ::testing::TestParamInfo<DriverRow>& info) { return std::string(info.param.Name); });
+
+} // namespace
+} // namespace eit

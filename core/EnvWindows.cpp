@@ -279,6 +279,13 @@ bool ReplaceHeldFile(const std::wstring& temp, const std::wstring& target, const
 
 void AtomicFile::Commit()
 {
+    // A folder standing under the name is never replaced (POSIX refuses
+    // that rename; some Windows file systems would carry it out).
+    const DWORD standing = ::GetFileAttributesW(SystemPath(FPath).c_str());
+    if (standing != INVALID_FILE_ATTRIBUTES && (standing & FILE_ATTRIBUTE_DIRECTORY)) {
+        Discard();
+        throw FileError::CannotCreate(FPath);
+    }
     const HANDLE handle = FHandle;
     FHandle = INVALID_HANDLE_VALUE;
     // Where the rename by handle is not offered, MoveFileExW replaces the

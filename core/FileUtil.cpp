@@ -72,7 +72,7 @@ std::string DirectoryPart(std::string_view path)
 std::string JoinPath(std::string_view dir, std::string_view name)
 {
     std::string path(dir);
-    if (!path.empty() && path.back() != kPathSep)
+    if (!path.empty() && !IsSlash(path.back()))
         path += kPathSep;
     path += name;
     return path;

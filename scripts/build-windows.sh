@@ -20,11 +20,12 @@ cmake --build "$dir" --parallel 2
 # the whole test run: starting it for each test program would take seconds.
 export WINEPREFIX
 WINEPREFIX="$(cd "$dir" && pwd)/wine"
+mkdir -p "$WINEPREFIX"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no offer to install .NET or a browser engine
 trap 'wineserver -k 2>/dev/null || true' EXIT
-wineboot --init >/dev/null 2>&1
 wineserver -p
+wineboot --init >/dev/null 2>&1
 
 (cd "$dir" && ctest --output-on-failure --parallel 2)
 (cd "$dir" && cpack -G ZIP >/dev/null)

@@ -54,6 +54,7 @@ const PathRow kWindowsPaths[] = {
 };
 const JoinRow kWindowsJoins[] = {
     {"", "n", "n"}, {"C:\\", "n", "C:\\n"}, {"C:\\a", "n", "C:\\a\\n"}, {"\\\\srv\\share", "n", "\\\\srv\\share\\n"},
+    {"z:/games/", "n", "z:/games/n"},
 };
 
 TEST(PathTexts, SplitAndJoinAtTheSeparatorOnly)

@@ -44,7 +44,9 @@ public:
     const std::string& Path() const { return FPath; }
     // Reads up to size bytes at offset and returns how many: fewer only at
     // the end of the file, 0 at or past it. Throws FileError "Stream read
-    // error" when the system reports a read failure.
+    // error" when the system reports a read failure. Several threads may
+    // read one file at once, and one may copy from it (AtomicFile::CopyFrom)
+    // meanwhile.
     std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
 
 private:
@@ -70,6 +72,9 @@ public:
     AtomicFile& operator=(AtomicFile&&) = delete;
 
     const std::string& Path() const { return FPath; }
+    // Write and CopyFrom go on at offset from now on. Past the end, the
+    // bytes skipped read as zeros. Throws FileError "Cannot write file %s".
+    void Seek(std::uint64_t offset);
     // Throws FileError "Cannot write file %s" (disk full, I/O error).
     void Write(const void* data, std::size_t size);
     // Appends count bytes of in, starting at offset. Throws FileError
@@ -97,6 +102,10 @@ private:
 // be looked at (no such entry, a dangling link, no permission).
 enum class FileKind { Missing, Regular, Directory, Special };
 FileKind KindOf(const std::string& path);
+// KindOf of each path, in order, at a fraction of the cost when many paths
+// share a folder: a folder is read once and most answers come from its
+// listing; the rest are looked at one by one.
+std::vector<FileKind> KindsOf(const std::vector<std::string>& paths);
 
 // Whether path names an entry, a dangling link included.
 bool PathExists(const std::string& path);

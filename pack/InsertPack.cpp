@@ -5,12 +5,18 @@
 #include "FileError.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 namespace eit {
 
@@ -107,20 +113,6 @@ public:
     {
     }
 
-    // False when Stop was pressed before the bytes were all written.
-    bool Copy(const ReadOnlyFile& pack, std::uint64_t offset, std::uint64_t count)
-    {
-        for (std::uint64_t done = 0; done < count;) {
-            if (FState.StopFlag.load())
-                return false;
-            const std::uint64_t chunk = std::min(count - done, kCopyChunk);
-            FOut.CopyFrom(pack, offset + done, chunk);
-            done += chunk;
-            Advance(chunk);
-        }
-        return true;
-    }
-
     bool WriteFile(const ReadOnlyFile& file, std::uint64_t fileBytes, std::uint64_t count, Buffers& buffers)
     {
         for (std::uint64_t done = 0; done < count;) {
@@ -153,7 +145,13 @@ public:
     void Advance(std::uint64_t bytes)
     {
         FWritten += bytes;
-        const int percent = FTotal ? static_cast<int>(FWritten * 100 / FTotal) : 100;
+        Show(0);
+    }
+
+    // Shows the bytes written so far and `more` written elsewhere.
+    void Show(std::uint64_t more)
+    {
+        const int percent = FTotal ? static_cast<int>((FWritten + more) * 100 / FTotal) : 100;
         if (percent != FView.ProgressPosition()) {
             FView.SetProgress(percent);
             FView.ProcessEvents();
@@ -166,6 +164,78 @@ private:
     AtomicFile& FOut;
     const std::uint64_t FTotal;
     std::uint64_t FWritten = 0;
+};
+
+// Copies the whole old pack into the new one on a thread of its own. The
+// new pack starts as that copy, and the copy is most of a rebuild's work:
+// it goes on while the slots' files are compared, and the changed slots are
+// written over it afterwards.
+class PackCopier {
+public:
+    PackCopier(const BatchState& state, const ReadOnlyFile& source, AtomicFile& out)
+        : FState(state), FSource(source), FOut(out), FThread([this] { Run(); })
+    {
+    }
+    ~PackCopier() { Cancel(); }
+    PackCopier(const PackCopier&) = delete;
+    PackCopier& operator=(const PackCopier&) = delete;
+
+    // Ends the copy after the chunk under way.
+    void Cancel()
+    {
+        FCancel = true;
+        if (FThread.joinable())
+            FThread.join();
+    }
+
+    std::uint64_t Copied() const { return FCopied.load(); }
+
+    // Waits a moment for the copy to end; true when it has ended, complete
+    // or stopped. Throws what the copy threw.
+    bool Wait()
+    {
+        {
+            std::unique_lock lock(FMutex);
+            if (!FEnded.wait_for(lock, std::chrono::milliseconds(20), [this] { return FDone; }))
+                return false;
+        }
+        if (FThread.joinable())
+            FThread.join();
+        if (FError)
+            std::rethrow_exception(FError);
+        return true;
+    }
+
+private:
+    void Run()
+    {
+        try {
+            const std::uint64_t size = FSource.Size();
+            // Stop is looked at between chunks, as it is between slots.
+            for (std::uint64_t done = 0; done < size && !FCancel && !FState.StopFlag.load();) {
+                const std::uint64_t chunk = std::min(size - done, kCopyChunk);
+                FOut.CopyFrom(FSource, done, chunk);
+                done += chunk;
+                FCopied += chunk;
+            }
+        } catch (...) {
+            FError = std::current_exception();
+        }
+        std::lock_guard lock(FMutex);
+        FDone = true;
+        FEnded.notify_one();
+    }
+
+    const BatchState& FState;
+    const ReadOnlyFile& FSource;
+    AtomicFile& FOut;
+    std::atomic<bool> FCancel{false};
+    std::atomic<std::uint64_t> FCopied{0};
+    std::exception_ptr FError;
+    std::mutex FMutex;
+    std::condition_variable FEnded;
+    bool FDone = false;
+    std::thread FThread; // last: it starts once everything above exists
 };
 
 std::string Plural(int count, const char* one, const char* many)
@@ -200,8 +270,16 @@ void CheckSlotLines(const BatchState& state, const PackDirectory& directory, con
 std::optional<SlotFiles> FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFile& source,
                                           const PackDirectory& directory, std::int32_t lineIndex, Buffers& buffers)
 {
+    std::vector<std::string> paths;
+    for (int slot = 0; slot < kPackSlots; ++slot)
+        if (!directory.Entry(slot).Empty())
+            paths.push_back(state.ReplayLines.Get(lineIndex + slot));
+    // Most files are usually missing (only the edited ones are left): their
+    // folders' listings say so at once.
+    const std::vector<FileKind> kinds = KindsOf(paths);
     SlotFiles files;
     int open = 0;
+    std::size_t next = 0;
     for (int slot = 0; slot < kPackSlots; ++slot) {
         if (state.StopFlag.load())
             return std::nullopt;
@@ -210,8 +288,8 @@ std::optional<SlotFiles> FindChangedFiles(const BatchState& state, BatchView& vi
         const PackEntry& entry = directory.Entry(slot);
         if (entry.Empty())
             continue;
-        const std::string& path = state.ReplayLines.Get(lineIndex + slot);
-        if (KindOf(path) == FileKind::Missing)
+        const std::string& path = paths[next];
+        if (kinds[next++] == FileKind::Missing)
             continue;
         auto file = std::make_unique<ReadOnlyFile>(path);
         if (file->Size() == 0)
@@ -230,36 +308,50 @@ std::optional<SlotFiles> FindChangedFiles(const BatchState& state, BatchView& vi
     return files;
 }
 
-// Writes the planned pack into out; false when Stop was pressed.
+// Writes the planned pack into out, over the copy of the old pack that
+// copier makes; false when Stop was pressed.
 bool WritePack(const BatchState& state, BatchView& view, const ReadOnlyFile& source, const InsertPlan& plan,
-               SlotFiles& files, AtomicFile& out, Buffers& buffers)
+               SlotFiles& files, AtomicFile& out, PackCopier& copier, Buffers& buffers)
 {
-    PackWriter writer(state, view, out, plan.Length);
-    const PackDirectory::Bytes directory = plan.Directory.Encode();
-    out.Write(directory.data(), directory.size());
-    writer.Advance(directory.size());
+    std::uint64_t total = source.Size() + kPackDirectorySize;
+    for (const PackWrite& piece : plan.Writes)
+        if (piece.From != PackWrite::Source::Pack)
+            total += piece.Count;
+    PackWriter writer(state, view, out, total);
+    while (!copier.Wait()) {
+        writer.Show(copier.Copied());
+        if (state.StopFlag.load())
+            return false;
+    }
+    if (copier.Copied() < source.Size())
+        return false; // stopped
+    writer.Advance(source.Size());
+    std::uint64_t at = source.Size();
     for (const PackWrite& piece : plan.Writes) {
+        // The old pack's bytes are all in place: only the rest is written.
+        if (piece.From == PackWrite::Source::Pack)
+            continue;
+        if (piece.Offset != at)
+            out.Seek(piece.Offset);
         bool done = false;
-        switch (piece.From) {
-        case PackWrite::Source::Pack:
-            done = writer.Copy(source, piece.PackOffset, piece.Count);
-            break;
-        case PackWrite::Source::File: {
+        if (piece.From == PackWrite::Source::File) {
             // The verification opens the file anew, so a file replaced since
             // it was compared is caught there.
             std::unique_ptr<ReadOnlyFile> file = std::move(files.Open[static_cast<std::size_t>(piece.Slot)]);
             if (!file)
                 file = std::make_unique<ReadOnlyFile>(files.Paths[static_cast<std::size_t>(piece.Slot)]);
             done = writer.WriteFile(*file, piece.FileBytes, piece.Count, buffers);
-            break;
-        }
-        case PackWrite::Source::Zero:
+        } else {
             done = writer.WriteZeros(piece.Count);
-            break;
         }
         if (!done)
             return false;
+        at = piece.Offset + piece.Count;
     }
+    const PackDirectory::Bytes directory = plan.Directory.Encode();
+    out.Seek(0);
+    out.Write(directory.data(), directory.size());
+    writer.Advance(directory.size());
     return true;
 }
 
@@ -373,6 +465,22 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
     const PackDirectory directory = PackDirectory::Read(source);
     CheckSlotLines(state, directory, source.Path(), lineIndex);
 
+    // The copy of the old pack starts at once, unless nothing is to be
+    // written, or the pack would be refused as a second one rebuilt at
+    // targetPath, or the new pack cannot be created yet (the error then
+    // comes where it would without the early start).
+    const auto claimed = state.RebuiltPacks.find(targetPath);
+    std::optional<AtomicFile> out;
+    if (!state.DryRun && (claimed == state.RebuiltPacks.end() || SameFile(claimed->second, source.Path()))) {
+        try {
+            out.emplace(targetPath);
+        } catch (const FileError&) {
+        }
+    }
+    std::optional<PackCopier> copier;
+    if (out)
+        copier.emplace(state, source, *out);
+
     Buffers buffers;
     std::optional<SlotFiles> files = FindChangedFiles(state, view, source, directory, lineIndex, buffers);
     if (!files)
@@ -395,17 +503,20 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
         return;
     }
 
-    AtomicFile out(targetPath);
-    if (!WritePack(state, view, source, plan, *files, out, buffers)) {
+    if (!out) {
+        out.emplace(targetPath);
+        copier.emplace(state, source, *out);
+    }
+    if (!WritePack(state, view, source, plan, *files, *out, *copier, buffers)) {
         view.AppendResult(name + ": stopped, pack left as it was");
         return;
     }
-    Verify(plan, *files, out, buffers);
+    Verify(plan, *files, *out, buffers);
     if (SameFile(source.Path(), targetPath)) {
         KeepFirstBackup(source, targetPath);
-        out.Sync();
+        out->Sync();
     }
-    out.Commit();
+    out->Commit();
     view.AppendResult(summary);
 }
 

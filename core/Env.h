@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace eit {
@@ -72,11 +73,14 @@ public:
     AtomicFile& operator=(AtomicFile&&) = delete;
 
     const std::string& Path() const { return FPath; }
-    // Write and CopyFrom go on at offset from now on. Past the end, the
-    // bytes skipped read as zeros. Throws FileError "Cannot write file %s".
-    void Seek(std::uint64_t offset);
-    // Throws FileError "Cannot write file %s" (disk full, I/O error).
+    // Appends. Throws FileError "Cannot write file %s" (disk full, I/O
+    // error).
     void Write(const void* data, std::size_t size);
+    // Writes at offset, past the end too (the bytes skipped read as zeros),
+    // and leaves where Write and CopyFrom append as it was. One thread may
+    // call it while another appends, for bytes the other does not write.
+    // Throws Write's error.
+    void WriteAt(std::uint64_t offset, const void* data, std::size_t size);
     // Appends count bytes of in, starting at offset. Throws FileError
     // "Stream read error" when in ends first, and Write's error when this
     // file cannot take the bytes.
@@ -105,7 +109,7 @@ FileKind KindOf(const std::string& path);
 // KindOf of each path, in order, at a fraction of the cost when many paths
 // share a folder: a folder is read once and most answers come from its
 // listing; the rest are looked at one by one.
-std::vector<FileKind> KindsOf(const std::vector<std::string>& paths);
+std::vector<FileKind> KindsOf(const std::vector<std::string_view>& paths);
 
 // Whether path names an entry, a dangling link included.
 bool PathExists(const std::string& path);

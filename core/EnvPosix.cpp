@@ -155,12 +155,6 @@ void AtomicFile::Discard() noexcept
     }
 }
 
-void AtomicFile::Seek(std::uint64_t offset)
-{
-    if (::lseek(FHandle, static_cast<off_t>(offset), SEEK_SET) < 0)
-        throw FileError("Cannot write file " + FPath);
-}
-
 void AtomicFile::Write(const void* data, std::size_t size)
 {
     const char* p = static_cast<const char*>(data);
@@ -171,6 +165,21 @@ void AtomicFile::Write(const void* data, std::size_t size)
         if (n <= 0)
             throw FileError("Cannot write file " + FPath);
         p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::pwrite(FHandle, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw FileError("Cannot write file " + FPath);
+        p += n;
+        offset += static_cast<std::uint64_t>(n);
         size -= static_cast<std::size_t>(n);
     }
 }
@@ -365,23 +374,29 @@ private:
 
 } // namespace
 
-std::vector<FileKind> KindsOf(const std::vector<std::string>& paths)
+std::vector<FileKind> KindsOf(const std::vector<std::string_view>& paths)
 {
     std::vector<FileKind> kinds;
     kinds.reserve(paths.size());
     std::unordered_map<std::string, FolderNames> folders;
-    for (const std::string& path : paths) {
+    const FolderNames* folder = nullptr;
+    std::string_view folderPath;
+    for (const std::string_view path : paths) {
         if (path.empty()) {
             kinds.push_back(FileKind::Missing);
             continue;
         }
         const std::size_t cut = path.rfind('/') + 1; // 0 without a slash
-        const std::string folderPath = path.substr(0, cut);
-        auto folder = folders.find(folderPath);
-        if (folder == folders.end())
-            folder = folders.try_emplace(folderPath, folderPath).first;
-        const std::optional<FileKind> kind = folder->second.Find(std::string_view(path).substr(cut));
-        kinds.push_back(kind ? *kind : KindOf(path));
+        if (!folder || path.substr(0, cut) != folderPath) {
+            folderPath = path.substr(0, cut);
+            const std::string key(folderPath);
+            auto found = folders.find(key);
+            if (found == folders.end())
+                found = folders.try_emplace(key, key).first;
+            folder = &found->second;
+        }
+        const std::optional<FileKind> kind = folder->Find(path.substr(cut));
+        kinds.push_back(kind ? *kind : KindOf(std::string(path)));
     }
     return kinds;
 }

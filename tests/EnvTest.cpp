@@ -179,14 +179,14 @@ TEST(KindsOf, AnswersAsKindOfForEachPath)
         {dir.File("~1.bin"), K::Missing},
         {"", K::Missing},
     };
-    std::vector<std::string> paths;
+    std::vector<std::string_view> paths;
     for (const auto& row : rows)
         paths.push_back(row.first);
     const std::vector<FileKind> kinds = KindsOf(paths);
     ASSERT_EQ(kinds.size(), paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         EXPECT_EQ(kinds[i], rows[i].second) << paths[i];
-        EXPECT_EQ(KindOf(paths[i]), rows[i].second) << paths[i];
+        EXPECT_EQ(KindOf(rows[i].first), rows[i].second) << paths[i];
     }
 }
 

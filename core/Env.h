@@ -86,7 +86,8 @@ public:
     // file cannot take the bytes.
     void CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uint64_t count);
     // Reads back up to size bytes written at offset; fewer only at the end.
-    // Throws FileError "Stream read error".
+    // Several threads may read back at once. Throws FileError "Stream read
+    // error".
     std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
     // Puts what was written on the disk before Commit() names it. Throws
     // FileError "Cannot write file %s".

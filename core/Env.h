@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace eit {
@@ -45,7 +46,9 @@ public:
     const std::string& Path() const { return FPath; }
     // Reads up to size bytes at offset and returns how many: fewer only at
     // the end of the file, 0 at or past it. Throws FileError "Stream read
-    // error" when the system reports a read failure.
+    // error" when the system reports a read failure. Several threads may
+    // read one file at once, and one may copy from it (AtomicFile::CopyFrom)
+    // meanwhile.
     std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
 
 private:
@@ -71,14 +74,21 @@ public:
     AtomicFile& operator=(AtomicFile&&) = delete;
 
     const std::string& Path() const { return FPath; }
-    // Throws FileError "Cannot write file %s" (disk full, I/O error).
+    // Appends. Throws FileError "Cannot write file %s" (disk full, I/O
+    // error).
     void Write(const void* data, std::size_t size);
+    // Writes at offset, past the end too (the bytes skipped read as zeros),
+    // and leaves where Write and CopyFrom append as it was. One thread may
+    // call it while another appends, for bytes the other does not write.
+    // Throws Write's error.
+    void WriteAt(std::uint64_t offset, const void* data, std::size_t size);
     // Appends count bytes of in, starting at offset. Throws FileError
     // "Stream read error" when in ends first, and Write's error when this
     // file cannot take the bytes.
     void CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uint64_t count);
     // Reads back up to size bytes written at offset; fewer only at the end.
-    // Throws FileError "Stream read error".
+    // Several threads may read back at once. Throws FileError "Stream read
+    // error".
     std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
     // Puts what was written on the disk before Commit() names it. Throws
     // FileError "Cannot write file %s".
@@ -101,6 +111,10 @@ private:
 // be looked at (no such entry, a dangling link, no permission).
 enum class FileKind { Missing, Regular, Directory, Special };
 FileKind KindOf(const std::string& path);
+// KindOf of each path, in order, at a fraction of the cost when many paths
+// share a folder: a folder is read once and most answers come from its
+// listing; the rest are looked at one by one.
+std::vector<FileKind> KindsOf(const std::vector<std::string_view>& paths);
 
 // Whether path names an entry, a dangling link included.
 bool PathExists(const std::string& path);

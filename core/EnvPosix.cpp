@@ -9,7 +9,11 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -145,6 +149,21 @@ void AtomicFile::Write(const void* data, std::size_t size)
     }
 }
 
+void AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::pwrite(FHandle, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw FileError("Cannot write file " + FPath);
+        p += n;
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
 void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uint64_t count)
 {
     auto inOffset = static_cast<off_t>(offset);
@@ -244,6 +263,122 @@ FileKind KindOf(const std::string& path)
     if (S_ISREG(st.st_mode))
         return FileKind::Regular;
     return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Special;
+}
+
+namespace {
+
+// What one read of a folder tells about the names in it, as far as it is
+// sure to agree with looking each path up.
+class FolderNames {
+public:
+    explicit FolderNames(const std::string& folder)
+    {
+        DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+        if (!dir) {
+            // The folder does not resolve, so no path through it does. Any
+            // other failure (no read permission on a folder that may still
+            // be searched) leaves the answers to the lookups.
+            FState = errno == ENOENT || errno == ENOTDIR ? State::Absent : State::Unknown;
+            return;
+        }
+        errno = 0;
+        while (const dirent* entry = ::readdir(dir)) {
+#ifdef _DIRENT_HAVE_D_TYPE
+            const unsigned char type = entry->d_type;
+#else
+            const unsigned char type = DT_UNKNOWN;
+#endif
+            std::string name = entry->d_name;
+            // Case-folding file systems may match a name without ASCII
+            // letters (a Kelvin sign, a sharp s) to an ASCII one: a miss is
+            // then not sure.
+            FFoldedOnly = FFoldedOnly
+                && std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+            FFolded.insert(Folded(name));
+            FTypes.emplace(std::move(name), type);
+            errno = 0;
+        }
+        FState = errno == 0 ? State::Listed : State::Unknown;
+        ::closedir(dir);
+    }
+
+    // The kind of the entry name, or nullopt when the listing cannot tell.
+    std::optional<FileKind> Find(std::string_view name) const
+    {
+        if (FState != State::Listed)
+            return FState == State::Absent ? std::optional(FileKind::Missing) : std::nullopt;
+        if (name.empty() || name == "." || name == "..")
+            return std::nullopt;
+        if (const auto found = FTypes.find(std::string(name)); found != FTypes.end()) {
+            switch (found->second) {
+            case DT_REG:
+                return FileKind::Regular;
+            case DT_DIR:
+                return FileKind::Directory;
+            case DT_FIFO:
+            case DT_SOCK:
+            case DT_CHR:
+            case DT_BLK:
+                return FileKind::Special;
+            default:
+                return std::nullopt; // a link, followed only by a lookup
+            }
+        }
+        // A miss is sure unless the file system may know the name by another
+        // spelling: another case, a FAT short name ("~"), trailing dots or
+        // spaces dropped, or a form of a name outside printable ASCII.
+        const bool plain = std::all_of(name.begin(), name.end(), [](char c) { return c >= ' ' && c < 0x7f && c != '~'; })
+            && name.back() != '.' && name.back() != ' ';
+        if (plain && FFoldedOnly && !FFolded.contains(Folded(name)))
+            return FileKind::Missing;
+        return std::nullopt;
+    }
+
+private:
+    enum class State { Listed, Absent, Unknown };
+
+    static std::string Folded(std::string_view name)
+    {
+        std::string folded(name);
+        for (char& c : folded)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return folded;
+    }
+
+    State FState = State::Unknown;
+    std::unordered_map<std::string, unsigned char> FTypes;
+    std::unordered_set<std::string> FFolded;
+    bool FFoldedOnly = true;   // every listed name is plain ASCII
+};
+
+} // namespace
+
+std::vector<FileKind> KindsOf(const std::vector<std::string_view>& paths)
+{
+    std::vector<FileKind> kinds;
+    kinds.reserve(paths.size());
+    std::unordered_map<std::string, FolderNames> folders;
+    const FolderNames* folder = nullptr;
+    std::string_view folderPath;
+    for (const std::string_view path : paths) {
+        if (path.empty()) {
+            kinds.push_back(FileKind::Missing);
+            continue;
+        }
+        const std::size_t cut = path.rfind('/') + 1; // 0 without a slash
+        if (!folder || path.substr(0, cut) != folderPath) {
+            folderPath = path.substr(0, cut);
+            const std::string key(folderPath);
+            auto found = folders.find(key);
+            if (found == folders.end())
+                found = folders.try_emplace(key, key).first;
+            folder = &found->second;
+        }
+        const std::optional<FileKind> kind = folder->Find(path.substr(cut));
+        kinds.push_back(kind ? *kind : KindOf(std::string(path)));
+    }
+    return kinds;
 }
 
 bool PathExists(const std::string& path)

@@ -144,8 +144,12 @@ std::string ReadWholeFile(const std::string& path)
 
 std::string ReadTextUntilZero(const std::string& path)
 {
+    const ReadOnlyFile file(path);
     std::string text;
-    ReadBlocks(ReadOnlyFile(path), [&text](std::string_view block) {
+    // Room for the usual whole text at once; a large file may stop at an
+    // early zero byte, so it gets no more than that up front.
+    text.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), std::uint64_t{16} << 20)));
+    ReadBlocks(file, [&text](std::string_view block) {
         const std::size_t zero = block.find('\0');
         text.append(block.substr(0, zero));
         return zero == std::string_view::npos;

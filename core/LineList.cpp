@@ -41,6 +41,9 @@ void LineList::SetText(std::string_view text)
 {
     FItems.clear();
     const std::size_t end = std::min(text.find('\0'), text.size());
+    // One allocation for the list, not one per doubling: a result log has
+    // thousands of lines.
+    FItems.reserve(static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(end), '\n')) + 1);
     std::size_t start = 0;
     while (start < end) {
         std::size_t stop = start;

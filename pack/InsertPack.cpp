@@ -5,12 +5,18 @@
 #include "FileError.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 namespace eit {
 
@@ -75,10 +81,11 @@ bool IsLogRecord(const std::string& line)
     return std::any_of(LogMarkers.begin(), LogMarkers.end(), [&](const char* marker) { return word == marker; });
 }
 
-// Two read buffers for one rebuild: its whole working memory.
+// Two read buffers for one rebuild: its whole working memory. Left
+// uninitialised, so that only the part small files use is ever touched.
 struct Buffers {
-    std::vector<char> A = std::vector<char>(kBlock);
-    std::vector<char> B = std::vector<char>(kBlock);
+    std::unique_ptr<char[]> A{new char[kBlock]};
+    std::unique_ptr<char[]> B{new char[kBlock]};
 };
 
 // Whether file, padded with zeros, equals the length bytes at offset of pack.
@@ -86,64 +93,136 @@ template <class Pack>
 bool EqualsPadded(const ReadOnlyFile& file, const Pack& pack, std::uint64_t offset, std::uint64_t length,
                   Buffers& buffers)
 {
+    // The file is read up to its size when opened: what it gains later
+    // came after the comparison.
+    const std::uint64_t size = file.Size();
+    if (size > length)
+        return false;
     for (std::uint64_t done = 0; done < length;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, kBlock));
-        const std::size_t got = file.ReadAt(done, buffers.A.data(), want);
-        std::fill(buffers.A.begin() + static_cast<std::ptrdiff_t>(got), buffers.A.begin() + static_cast<std::ptrdiff_t>(want), 0);
-        if (pack.ReadAt(offset + done, buffers.B.data(), want) != want
-            || std::memcmp(buffers.A.data(), buffers.B.data(), want) != 0)
+        const std::size_t got = done < size ? file.ReadAt(done, buffers.A.get(), std::min<std::uint64_t>(want, size - done)) : 0;
+        std::memset(buffers.A.get() + got, 0, want - got);
+        if (pack.ReadAt(offset + done, buffers.B.get(), want) != want
+            || std::memcmp(buffers.A.get(), buffers.B.get(), want) != 0)
             return false;
         done += want;
     }
-    char beyond;
-    return file.ReadAt(length, &beyond, 1) == 0;
+    return true;
 }
 
-// Writes the rebuilt pack and moves Progress by the bytes written.
+// Copies the whole old pack into the new one on a thread of its own. The
+// new pack starts as that copy, and the copy is most of a rebuild's work:
+// it goes on while the slots' files are compared, and the changed slots are
+// written over the bytes it has passed.
+class PackCopier {
+public:
+    PackCopier(const BatchState& state, const ReadOnlyFile& source, AtomicFile& out)
+        : FState(state), FSource(source), FOut(out), FThread([this] { Run(); })
+    {
+    }
+    ~PackCopier()
+    {
+        FCancel = true;
+        FThread.join();
+    }
+    PackCopier(const PackCopier&) = delete;
+    PackCopier& operator=(const PackCopier&) = delete;
+
+    std::uint64_t Copied() const { return FCopied.load(); }
+
+    // Waits a moment for the first `bytes` bytes to be copied; true once
+    // they are or the copy has ended (stopped early, Copied() tells).
+    // Throws what the copy threw.
+    bool Wait(std::uint64_t bytes)
+    {
+        std::unique_lock lock(FMutex);
+        const bool ready =
+            FMoved.wait_for(lock, std::chrono::milliseconds(20), [&] { return FDone || FCopied.load() >= bytes; });
+        if (FError)
+            std::rethrow_exception(FError);
+        return ready;
+    }
+
+private:
+    void Run()
+    {
+        try {
+            const std::uint64_t size = FSource.Size();
+            // Stop is looked at between chunks, as it is between slots.
+            for (std::uint64_t done = 0; done < size && !FCancel && !FState.StopFlag.load();) {
+                const std::uint64_t chunk = std::min(size - done, kCopyChunk);
+                FOut.CopyFrom(FSource, done, chunk);
+                done += chunk;
+                std::lock_guard lock(FMutex);
+                FCopied = done;
+                FMoved.notify_one();
+            }
+        } catch (...) {
+            std::lock_guard lock(FMutex);
+            FError = std::current_exception();
+        }
+        std::lock_guard lock(FMutex);
+        FDone = true;
+        FMoved.notify_one();
+    }
+
+    const BatchState& FState;
+    const ReadOnlyFile& FSource;
+    AtomicFile& FOut;
+    std::atomic<bool> FCancel{false};
+    std::atomic<std::uint64_t> FCopied{0};
+    std::mutex FMutex;
+    std::condition_variable FMoved;
+    std::exception_ptr FError;
+    bool FDone = false;
+    std::thread FThread; // last: it starts once everything above exists
+};
+
+// Writes the changed slots of the rebuilt pack and moves Progress by the
+// bytes written, the copier's included.
 class PackWriter {
 public:
-    PackWriter(const BatchState& state, BatchView& view, AtomicFile& out, std::uint64_t total)
-        : FState(state), FView(view), FOut(out), FTotal(total)
+    PackWriter(const BatchState& state, BatchView& view, AtomicFile& out, PackCopier& copier, std::uint64_t total)
+        : FState(state), FView(view), FOut(out), FCopier(copier), FTotal(total)
     {
     }
 
-    // False when Stop was pressed before the bytes were all written.
-    bool Copy(const ReadOnlyFile& pack, std::uint64_t offset, std::uint64_t count)
+    // Waits, keeping the window alive, until the copy has passed `bytes`.
+    // False when Stop was pressed.
+    bool WaitForCopy(std::uint64_t bytes)
     {
-        for (std::uint64_t done = 0; done < count;) {
+        while (!FCopier.Wait(bytes)) {
+            Show();
             if (FState.StopFlag.load())
                 return false;
-            const std::uint64_t chunk = std::min(count - done, kCopyChunk);
-            FOut.CopyFrom(pack, offset + done, chunk);
-            done += chunk;
-            Advance(chunk);
         }
-        return true;
+        return FCopier.Copied() >= bytes;
     }
 
-    bool WriteFile(const ReadOnlyFile& file, std::uint64_t fileBytes, std::uint64_t count, Buffers& buffers)
+    bool WriteFile(const ReadOnlyFile& file, std::uint64_t offset, std::uint64_t fileBytes, std::uint64_t count,
+                   Buffers& buffers)
     {
         for (std::uint64_t done = 0; done < count;) {
             if (FState.StopFlag.load())
                 return false;
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kBlock));
-            std::size_t got = done < fileBytes ? file.ReadAt(done, buffers.A.data(), std::min<std::uint64_t>(want, fileBytes - done)) : 0;
-            std::fill(buffers.A.begin() + static_cast<std::ptrdiff_t>(got), buffers.A.begin() + static_cast<std::ptrdiff_t>(want), 0);
-            FOut.Write(buffers.A.data(), want);
+            const std::size_t got = done < fileBytes ? file.ReadAt(done, buffers.A.get(), std::min<std::uint64_t>(want, fileBytes - done)) : 0;
+            std::memset(buffers.A.get() + got, 0, want - got);
+            FOut.WriteAt(offset + done, buffers.A.get(), want);
             done += want;
             Advance(want);
         }
         return true;
     }
 
-    bool WriteZeros(std::uint64_t count)
+    bool WriteZeros(std::uint64_t offset, std::uint64_t count)
     {
         static const std::vector<char> zeros(kBlock);
         for (std::uint64_t done = 0; done < count;) {
             if (FState.StopFlag.load())
                 return false;
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kBlock));
-            FOut.Write(zeros.data(), want);
+            FOut.WriteAt(offset + done, zeros.data(), want);
             done += want;
             Advance(want);
         }
@@ -153,17 +232,24 @@ public:
     void Advance(std::uint64_t bytes)
     {
         FWritten += bytes;
-        const int percent = FTotal ? static_cast<int>(FWritten * 100 / FTotal) : 100;
+        Show();
+    }
+
+private:
+    void Show()
+    {
+        const std::uint64_t written = FWritten + FCopier.Copied();
+        const int percent = FTotal ? static_cast<int>(written * 100 / FTotal) : 100;
         if (percent != FView.ProgressPosition()) {
             FView.SetProgress(percent);
             FView.ProcessEvents();
         }
     }
 
-private:
     const BatchState& FState;
     BatchView& FView;
     AtomicFile& FOut;
+    PackCopier& FCopier;
     const std::uint64_t FTotal;
     std::uint64_t FWritten = 0;
 };
@@ -175,11 +261,21 @@ std::string Plural(int count, const char* one, const char* many)
 
 // The files a rebuild inserts, by slot, and the files found unchanged.
 struct SlotFiles {
-    std::array<std::string, kPackSlots> Paths;
+    struct ChangedFile {
+        int Slot;
+        std::string Path;
+        // The file as it was compared, for the first kKeptOpen changed slots.
+        std::unique_ptr<ReadOnlyFile> File;
+    };
+    std::vector<ChangedFile> Changed; // in slot order
     SlotSizes Sizes{};
-    // The file as it was compared, for the first kKeptOpen changed slots.
-    std::array<std::unique_ptr<ReadOnlyFile>, kPackSlots> Open;
     int Kept = 0;
+
+    ChangedFile& Of(int slot)
+    {
+        return *std::lower_bound(Changed.begin(), Changed.end(), slot,
+                                 [](const ChangedFile& file, int s) { return file.Slot < s; });
+    }
 };
 
 void CheckSlotLines(const BatchState& state, const PackDirectory& directory, const std::string& pack,
@@ -195,90 +291,133 @@ void CheckSlotLines(const BatchState& state, const PackDirectory& directory, con
     }
 }
 
-// Finds the slots whose file differs from the slot's bytes. nullopt when
+// Finds the slots whose file differs from the slot's bytes. False when
 // Stop was pressed meanwhile.
-std::optional<SlotFiles> FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFile& source,
-                                          const PackDirectory& directory, std::int32_t lineIndex, Buffers& buffers)
+bool FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFile& source,
+                      const PackDirectory& directory, std::int32_t lineIndex, SlotFiles& files, Buffers& buffers)
 {
-    SlotFiles files;
+    std::vector<std::string_view> paths;
+    for (int slot = 0; slot < kPackSlots; ++slot)
+        if (!directory.Entry(slot).Empty())
+            paths.push_back(state.ReplayLines.Get(lineIndex + slot));
+    // Most files are usually missing (only the edited ones are left): their
+    // folders' listings say so at once.
+    const std::vector<FileKind> kinds = KindsOf(paths);
     int open = 0;
+    std::size_t next = 0;
     for (int slot = 0; slot < kPackSlots; ++slot) {
         if (state.StopFlag.load())
-            return std::nullopt;
+            return false;
         if (slot % (kPackSlots / 64) == 0)
             view.ProcessEvents();
         const PackEntry& entry = directory.Entry(slot);
         if (entry.Empty())
             continue;
-        const std::string& path = state.ReplayLines.Get(lineIndex + slot);
-        if (KindOf(path) == FileKind::Missing)
+        const std::string_view path = paths[next];
+        if (kinds[next++] == FileKind::Missing)
             continue;
-        auto file = std::make_unique<ReadOnlyFile>(path);
+        auto file = std::make_unique<ReadOnlyFile>(std::string(path));
         if (file->Size() == 0)
-            throw FileError("Cannot insert empty file " + path);
+            throw FileError("Cannot insert empty file " + file->Path());
         if (SectorsFor(file->Size()) == entry.SectorCount
             && EqualsPadded(*file, source, entry.Offset(), entry.Length(), buffers)) {
             ++files.Kept;
             continue;
         }
-        const std::size_t s = static_cast<std::size_t>(slot);
-        files.Paths[s] = path;
-        files.Sizes[s] = file->Size();
-        if (open++ < kKeptOpen)
-            files.Open[s] = std::move(file);
-    }
-    return files;
-}
-
-// Writes the planned pack into out; false when Stop was pressed.
-bool WritePack(const BatchState& state, BatchView& view, const ReadOnlyFile& source, const InsertPlan& plan,
-               SlotFiles& files, AtomicFile& out, Buffers& buffers)
-{
-    PackWriter writer(state, view, out, plan.Length);
-    const PackDirectory::Bytes directory = plan.Directory.Encode();
-    out.Write(directory.data(), directory.size());
-    writer.Advance(directory.size());
-    for (const PackWrite& piece : plan.Writes) {
-        bool done = false;
-        switch (piece.From) {
-        case PackWrite::Source::Pack:
-            done = writer.Copy(source, piece.PackOffset, piece.Count);
-            break;
-        case PackWrite::Source::File: {
-            // The verification opens the file anew, so a file replaced since
-            // it was compared is caught there.
-            std::unique_ptr<ReadOnlyFile> file = std::move(files.Open[static_cast<std::size_t>(piece.Slot)]);
-            if (!file)
-                file = std::make_unique<ReadOnlyFile>(files.Paths[static_cast<std::size_t>(piece.Slot)]);
-            done = writer.WriteFile(*file, piece.FileBytes, piece.Count, buffers);
-            break;
-        }
-        case PackWrite::Source::Zero:
-            done = writer.WriteZeros(piece.Count);
-            break;
-        }
-        if (!done)
-            return false;
+        files.Sizes[static_cast<std::size_t>(slot)] = file->Size();
+        files.Changed.push_back({slot, file->Path(), open++ < kKeptOpen ? std::move(file) : nullptr});
     }
     return true;
 }
 
+// Writes the planned pack into out, over the copy of the old pack that
+// copier makes; false when Stop was pressed.
+bool WritePack(const BatchState& state, BatchView& view, const ReadOnlyFile& source, const InsertPlan& plan,
+               SlotFiles& files, AtomicFile& out, PackCopier& copier, Buffers& buffers)
+{
+    const std::uint64_t length = source.Size();
+    // The old pack's bytes are all in place once copied: only the other
+    // pieces are written, those past the old end first, as they need not
+    // wait for the copy.
+    std::vector<const PackWrite*> pieces;
+    std::uint64_t total = length + kPackDirectorySize;
+    for (const PackWrite& piece : plan.Writes)
+        if (piece.From != PackWrite::Source::Pack) {
+            pieces.push_back(&piece);
+            total += piece.Count;
+        }
+    std::stable_partition(pieces.begin(), pieces.end(), [&](const PackWrite* piece) { return piece->Offset >= length; });
+    PackWriter writer(state, view, out, copier, total);
+    for (const PackWrite* piece : pieces) {
+        if (piece->Offset < length && !writer.WaitForCopy(std::min(piece->Offset + piece->Count, length)))
+            return false;
+        bool done = false;
+        if (piece->From == PackWrite::Source::File) {
+            // The verification opens the file anew, so a file replaced since
+            // it was compared is caught there.
+            SlotFiles::ChangedFile& changed = files.Of(piece->Slot);
+            std::unique_ptr<ReadOnlyFile> file = std::move(changed.File);
+            if (!file)
+                file = std::make_unique<ReadOnlyFile>(changed.Path);
+            done = writer.WriteFile(*file, piece->Offset, piece->FileBytes, piece->Count, buffers);
+        } else {
+            done = writer.WriteZeros(piece->Offset, piece->Count);
+        }
+        if (!done)
+            return false;
+    }
+    if (!writer.WaitForCopy(length))
+        return false;
+    const PackDirectory::Bytes directory = plan.Directory.Encode();
+    out.WriteAt(0, directory.data(), directory.size());
+    writer.Advance(directory.size());
+    return true;
+}
+
 // Reads the new pack back: its directory as planned, each inserted slot
-// holding its file as that file is now.
+// holding its file as that file is now. Two threads share the files, each
+// half of them; the first slot that fails is named.
 void Verify(const InsertPlan& plan, const SlotFiles& files, const AtomicFile& out, Buffers& buffers)
 {
     PackDirectory::Bytes bytes;
     const bool whole = out.ReadAt(0, bytes.data(), bytes.size()) == bytes.size();
     const PackDirectory written = PackDirectory::Decode(bytes);
-    for (int slot = 0; slot < kPackSlots; ++slot) {
-        const std::string& path = files.Paths[static_cast<std::size_t>(slot)];
-        if (path.empty())
-            continue;
-        const PackEntry& entry = written.Entry(slot);
-        if (!whole || !(entry == plan.Directory.Entry(slot))
-            || !EqualsPadded(ReadOnlyFile(path), out, entry.Offset(), entry.Length(), buffers))
-            throw FileError("Rebuilt pack " + out.Path() + " does not hold file " + path + " at slot "
-                            + SlotText(slot));
+    // The first failure among files [from, to): its index (to when none)
+    // and what it threw, if it threw.
+    struct Failure {
+        std::size_t Index;
+        std::exception_ptr Error;
+    };
+    auto check = [&](std::size_t from, std::size_t to, Buffers& into) -> Failure {
+        for (std::size_t i = from; i < to; ++i) {
+            const SlotFiles::ChangedFile& changed = files.Changed[i];
+            const PackEntry& entry = written.Entry(changed.Slot);
+            try {
+                if (!whole || !(entry == plan.Directory.Entry(changed.Slot))
+                    || !EqualsPadded(ReadOnlyFile(changed.Path), out, entry.Offset(), entry.Length(), into))
+                    return {i, nullptr};
+            } catch (...) {
+                return {i, std::current_exception()};
+            }
+        }
+        return {to, nullptr};
+    };
+    const std::size_t count = files.Changed.size();
+    const std::size_t half = count / 2;
+    Failure late{count, nullptr};
+    std::thread helper([&] {
+        Buffers own;
+        late = check(half, count, own);
+    });
+    const Failure early = check(0, half, buffers);
+    helper.join();
+    const Failure& first = early.Index < half ? early : late;
+    if (first.Error)
+        std::rethrow_exception(first.Error);
+    if (first.Index < count) {
+        const SlotFiles::ChangedFile& changed = files.Changed[first.Index];
+        throw FileError("Rebuilt pack " + out.Path() + " does not hold file " + changed.Path + " at slot "
+                        + SlotText(changed.Slot));
     }
 }
 
@@ -373,39 +512,58 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
     const PackDirectory directory = PackDirectory::Read(source);
     CheckSlotLines(state, directory, source.Path(), lineIndex);
 
+    // The copy of the old pack starts at once, unless nothing is to be
+    // written, or the pack would be refused as a second one rebuilt at
+    // targetPath, or the new pack cannot be created yet (the error then
+    // comes where it would without the early start).
+    const auto claimed = state.RebuiltPacks.find(targetPath);
+    std::optional<AtomicFile> out;
+    if (!state.DryRun && (claimed == state.RebuiltPacks.end() || SameFile(claimed->second, source.Path()))) {
+        try {
+            out.emplace(targetPath);
+        } catch (const FileError&) {
+        }
+    }
+    std::optional<PackCopier> copier;
+    if (out)
+        copier.emplace(state, source, *out);
+
     Buffers buffers;
-    std::optional<SlotFiles> files = FindChangedFiles(state, view, source, directory, lineIndex, buffers);
-    if (!files)
+    SlotFiles files;
+    const bool compared = FindChangedFiles(state, view, source, directory, lineIndex, files, buffers);
+    if (!compared)
         return;
-    const bool changed = std::any_of(files->Sizes.begin(), files->Sizes.end(), [](std::uint64_t size) { return size != 0; });
-    if (!changed) {
+    if (files.Changed.empty()) {
         view.AppendResult(name + ": no file changed, pack left as it was");
         return;
     }
-    const InsertPlan plan = PlanInsert(directory, source.Size(), files->Sizes, source.Path());
+    const InsertPlan plan = PlanInsert(directory, source.Size(), files.Sizes, source.Path());
     const auto [first, isNew] = state.RebuiltPacks.emplace(targetPath, source.Path());
     if (!isNew && !SameFile(first->second, source.Path()))
         throw FileError("Packs " + first->second + " and " + source.Path() + " would be rebuilt as the same file "
                         + targetPath);
     const std::string summary = name + ": " + Plural(plan.Inserted, "file", "files") + " inserted ("
-        + std::to_string(plan.Moved) + " moved to the end), " + std::to_string(files->Kept) + " kept, pack "
+        + std::to_string(plan.Moved) + " moved to the end), " + std::to_string(files.Kept) + " kept, pack "
         + GroupedNumber(source.Size()) + " -> " + GroupedNumber(plan.Length) + " bytes";
     if (state.DryRun) {
         view.AppendResult(summary);
         return;
     }
 
-    AtomicFile out(targetPath);
-    if (!WritePack(state, view, source, plan, *files, out, buffers)) {
+    if (!out) {
+        out.emplace(targetPath);
+        copier.emplace(state, source, *out);
+    }
+    if (!WritePack(state, view, source, plan, files, *out, *copier, buffers)) {
         view.AppendResult(name + ": stopped, pack left as it was");
         return;
     }
-    Verify(plan, *files, out, buffers);
+    Verify(plan, files, *out, buffers);
     if (SameFile(source.Path(), targetPath)) {
         KeepFirstBackup(source, targetPath);
-        out.Sync();
+        out->Sync();
     }
-    out.Commit();
+    out->Commit();
     view.AppendResult(summary);
 }
 

@@ -172,5 +172,54 @@ TEST(ListFolder, TellsKindsLinksAndHiddenEntries)
     EXPECT_TRUE(entries.empty());
 }
 
+// Many paths looked at together get KindOf's answers, whatever their
+// folders hold: links, special files, names in another case, folders that
+// are missing or are files.
+TEST(KindsOf, AnswersAsKindOfForEachPath)
+{
+    TempDir dir;
+    WriteFile(dir.File("file.bin"), "x");
+    WriteFile(dir.File("Upper.bin"), "x");
+    std::filesystem::create_directory(dir.File("folder"));
+    std::filesystem::create_symlink(dir.File("file.bin"), dir.File("link.bin"));
+    std::filesystem::create_symlink(dir.File("missing"), dir.File("dangling.bin"));
+    test::MakeFifo(dir.File("fifo.bin"));
+    std::filesystem::create_directory(dir.File("other"));
+    WriteFile(dir.File("other/\xc3\xa9.bin"), "x");
+    WriteFile(dir.File("other/a.bin"), "x");
+    using K = FileKind;
+    const std::pair<std::string, FileKind> rows[] = {
+        {dir.File("file.bin"), K::Regular},
+        {dir.File("Upper.bin"), K::Regular},
+        {dir.File("upper.bin"), K::Missing},
+        {dir.File("FILE.BIN"), K::Missing},
+        {dir.File("missing.bin"), K::Missing},
+        {dir.File("folder"), K::Directory},
+        {dir.File("link.bin"), K::Regular},
+        {dir.File("dangling.bin"), K::Missing},
+        {dir.File("fifo.bin"), K::Special},
+        {dir.File("file.bin/"), K::Missing},
+        {dir.File("folder/"), K::Directory},
+        {dir.File("folder/."), K::Directory},
+        {dir.File("folder/.."), K::Directory},
+        {dir.File("file.bin/x"), K::Missing},
+        {dir.File("gone/x.bin"), K::Missing},
+        {dir.File("other/\xc3\xa9.bin"), K::Regular},
+        {dir.File("other/a.bin"), K::Regular},
+        {dir.File("other/b.bin"), K::Missing},
+        {dir.File("~1.bin"), K::Missing},
+        {"", K::Missing},
+    };
+    std::vector<std::string_view> paths;
+    for (const auto& row : rows)
+        paths.push_back(row.first);
+    const std::vector<FileKind> kinds = KindsOf(paths);
+    ASSERT_EQ(kinds.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(kinds[i], rows[i].second) << paths[i];
+        EXPECT_EQ(KindOf(rows[i].first), rows[i].second) << paths[i];
+    }
+}
+
 } // namespace
 } // namespace eit

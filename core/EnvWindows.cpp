@@ -188,22 +188,38 @@ void AtomicFile::Discard() noexcept
     }
 }
 
-void AtomicFile::Write(const void* data, std::size_t size)
+namespace {
+
+// WriteFile at offset until all of data is written. Every call names its
+// offset: ReadAt() moves the handle's file pointer, so the pointer cannot
+// say where the next write goes.
+void WriteFully(HANDLE handle, std::uint64_t offset, const void* data, std::size_t size, const std::string& path)
 {
-    // Every call names its offset: ReadAt() moves the handle's file pointer,
-    // so the pointer cannot say where the next write goes.
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(FWriteOffset);
-        at.OffsetHigh = static_cast<DWORD>(FWriteOffset >> 32);
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD n = 0;
-        if (!::WriteFile(FHandle, p, static_cast<DWORD>(std::min(size, kMaxIo)), &n, &at) || n == 0)
-            throw FileError("Cannot write file " + FPath);
+        if (!::WriteFile(handle, p, static_cast<DWORD>(std::min(size, kMaxIo)), &n, &at) || n == 0)
+            throw FileError("Cannot write file " + path);
         p += n;
         size -= n;
-        FWriteOffset += n;
+        offset += n;
     }
+}
+
+} // namespace
+
+void AtomicFile::Write(const void* data, std::size_t size)
+{
+    WriteFully(FHandle, FWriteOffset, data, size, FPath);
+    FWriteOffset += size;
+}
+
+void AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size)
+{
+    WriteFully(FHandle, offset, data, size, FPath);
 }
 
 void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uint64_t count)
@@ -325,6 +341,17 @@ FileKind KindOf(const std::string& path)
         kind = info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? FileKind::Directory : FileKind::Regular;
     ::CloseHandle(handle);
     return kind;
+}
+
+std::vector<FileKind> KindsOf(const std::vector<std::string_view>& paths)
+{
+    // Names match without regard to case here, and a listing cannot tell
+    // that cheaply: every path is looked at on its own.
+    std::vector<FileKind> kinds;
+    kinds.reserve(paths.size());
+    for (const std::string_view path : paths)
+        kinds.push_back(KindOf(std::string(path)));
+    return kinds;
 }
 
 bool PathExists(const std::string& path)

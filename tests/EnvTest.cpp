@@ -181,23 +181,15 @@ TEST(KindsOf, AnswersAsKindOfForEachPath)
     WriteFile(dir.File("file.bin"), "x");
     WriteFile(dir.File("Upper.bin"), "x");
     std::filesystem::create_directory(dir.File("folder"));
-    std::filesystem::create_symlink(dir.File("file.bin"), dir.File("link.bin"));
-    std::filesystem::create_symlink(dir.File("missing"), dir.File("dangling.bin"));
-    test::MakeFifo(dir.File("fifo.bin"));
     std::filesystem::create_directory(dir.File("other"));
     WriteFile(dir.File("other/\xc3\xa9.bin"), "x");
     WriteFile(dir.File("other/a.bin"), "x");
     using K = FileKind;
-    const std::pair<std::string, FileKind> rows[] = {
+    std::vector<std::pair<std::string, FileKind>> rows = {
         {dir.File("file.bin"), K::Regular},
         {dir.File("Upper.bin"), K::Regular},
-        {dir.File("upper.bin"), K::Missing},
-        {dir.File("FILE.BIN"), K::Missing},
         {dir.File("missing.bin"), K::Missing},
         {dir.File("folder"), K::Directory},
-        {dir.File("link.bin"), K::Regular},
-        {dir.File("dangling.bin"), K::Missing},
-        {dir.File("fifo.bin"), K::Special},
         {dir.File("file.bin/"), K::Missing},
         {dir.File("folder/"), K::Directory},
         {dir.File("folder/."), K::Directory},
@@ -210,6 +202,17 @@ TEST(KindsOf, AnswersAsKindOfForEachPath)
         {dir.File("~1.bin"), K::Missing},
         {"", K::Missing},
     };
+    if (!test::kOnWindows) {
+        // Names that differ in case are different names; links are followed.
+        std::filesystem::create_symlink(dir.File("file.bin"), dir.File("link.bin"));
+        std::filesystem::create_symlink(dir.File("missing"), dir.File("dangling.bin"));
+        test::MakeFifo(dir.File("fifo.bin"));
+        rows.insert(rows.end(), {{dir.File("upper.bin"), K::Missing},
+                                 {dir.File("FILE.BIN"), K::Missing},
+                                 {dir.File("link.bin"), K::Regular},
+                                 {dir.File("dangling.bin"), K::Missing},
+                                 {dir.File("fifo.bin"), K::Special}});
+    }
     std::vector<std::string_view> paths;
     for (const auto& row : rows)
         paths.push_back(row.first);

@@ -1,7 +1,7 @@
 // What only Windows has: drive letters, UNC names and "\" in the output
 // names, and the driver's output on a Windows file system (a second run over the
-// first one's files, an entry beyond 4 GiB, a pack named in UTF-8, entries
-// holding CR, LF and 0x1A bytes).
+// first one's files, an entry beyond 4 GiB, a pack named in UTF-8, a wildcard
+// for the pack, entries holding CR, LF and 0x1A bytes).
 
 #include "BatchState.h"
 #include "DataPack.h"
@@ -50,6 +50,7 @@ struct DriverRow {
     PackBuilder Builder;
     std::vector<int> Slots; // the builder's non-empty slots
     int Runs;               // the later runs write over the first one's files
+    const char* Typed = nullptr; // a wildcard given for the pack, as typed in cmd.exe
 };
 
 void PrintTo(const DriverRow& row, std::ostream* out)
@@ -68,9 +69,10 @@ TEST_P(WindowsDriverTest, WritesEveryEntryByteForByteAndALogOfCrLfLines)
     WriteFile(dir.File("ext.txt"), "tim\r\ntim\r\ntim\r\n");
     const std::string base = row.Pack.substr(0, row.Pack.find('.'));
 
+    const std::string argument = row.Typed ? dir.File(std::string("in/") + row.Typed) : pack;
     for (int run = 0; run < row.Runs; ++run) {
         const test::CommandRun done =
-            test::RunProgram(dir, dir.Path(), {EIT_BATCH_DRIVER, "-e", dir.File("ext.txt"), "-o", dir.File("out"), pack});
+            test::RunProgram(dir, dir.Path(), {EIT_BATCH_DRIVER, "-e", dir.File("ext.txt"), "-o", dir.File("out"), argument});
         ASSERT_EQ(done.Status, 0) << "run " << run << ": " << done.Err;
         EXPECT_TRUE(done.Out.ends_with("Operation complete!\n")) << done.Out;
     }
@@ -100,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
         DriverRow{"SecondRunOverTheFirstOnesFiles", "DATA.BIN", PackBuilder().Entry(2, 1).Entry(9, 1), {2, 9}, 2},
         DriverRow{"EntryBeyondFourGibibytes", "BIG.BIN", EntryBeyondFourGibibytes(), {1}, 1},
         DriverRow{"NonAsciiPackName", "Donn\xC3\xA9" "es_\xE6\x97\xA5\xE6\x9C\xAC.BIN", PackBuilder().Entry(3, 1),
-                  {3}, 2}),
+                  {3}, 2},
+        DriverRow{"WildcardExpandedByTheProgram", "DATA.BIN", PackBuilder().Entry(4, 1), {4}, 1, "d*.bin"}),
     [](const ::testing::TestParamInfo<DriverRow>& info) { return std::string(info.param.Name); });
 
 } // namespace

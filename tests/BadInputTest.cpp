@@ -32,12 +32,6 @@
 namespace eit {
 namespace {
 
-using test::PackBuilder;
-using test::ReadFile;
-using test::RecordingView;
-using test::TempDir;
-using test::WriteFile;
-
 namespace fs = std::filesystem;
 
 using Scene = test::BatchScene;
@@ -223,12 +217,7 @@ TEST_P(BadInputTest, NamesTheFileAndLosesNothing)
     if (row.Restrict)
         row.Restrict(s);
 
-    std::string message = "no error";
-    try {
-        row.Act(s);
-    } catch (const FileError& e) {
-        message = e.what();
-    }
+    const std::string message = test::ErrorOf([&] { row.Act(s); });
     GiveBackPermissions(s.Dir.Path());
 
     EXPECT_EQ(message, row.Message(s));

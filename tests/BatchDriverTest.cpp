@@ -11,17 +11,8 @@
 namespace eit {
 namespace {
 
-using test::PackBuilder;
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
-
 using DriverRun = test::CommandRun;
-
-DriverRun RunDriver(const TempDir& dir, const std::string& args)
-{
-    return test::RunCommand(dir, dir.Path(), std::string(EIT_BATCH_DRIVER) + " " + args);
-}
+using test::RunDriver;
 
 TEST(BatchDriver, ExtractsPacksLikeTheWindowAndSaysSo)
 {
@@ -373,7 +364,6 @@ TEST(BatchDriver, OutputFolderThatCannotBeCheckedIsRefused)
         EXPECT_EQ(run.Out, "");
     }
 }
-
 
 TEST(BatchDriver, FailurePrintsTheExactMessageAndExitsNonZero)
 {

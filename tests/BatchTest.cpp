@@ -13,11 +13,6 @@
 namespace eit {
 namespace {
 
-using test::PackBuilder;
-using test::ReadFile;
-using test::RecordingView;
-using test::WriteFile;
-
 class BatchTest : public ::testing::Test, protected test::BatchScene {};
 
 const std::pair<std::string, std::string> kComplete{"Operation complete!", "Process status:"};
@@ -212,12 +207,7 @@ TEST_F(BatchTest, FailureOnTheSecondPackEndsTheBatchWithoutALog)
     View.Inputs.push_back(Dir.File("missing.bin"));
     AddPack("c.bin");
     WriteFile(Out("result.log"), "earlier\r\n");
-    try {
-        TheBatch.BProcessClick();
-        FAIL();
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.what(), "Cannot open file " + Dir.File("missing.bin"));
-    }
+    EXPECT_EQ(test::ErrorOf([&] { TheBatch.BProcessClick(); }), "Cannot open file " + Dir.File("missing.bin"));
     EXPECT_TRUE(std::filesystem::exists(Out("TIM/a_0000.tim")));
     EXPECT_FALSE(std::filesystem::exists(Out("TIM/c_0000.tim")));
     EXPECT_EQ(ReadFile(Out("result.log")), "earlier\r\n");
@@ -229,12 +219,7 @@ TEST_F(BatchTest, ResultLogThatCannotBeWrittenKeepsTheEarlierOne)
 {
     AddPack("a.bin");
     std::filesystem::create_directories(Out("result.log")); // a folder stands in its place
-    try {
-        TheBatch.BProcessClick();
-        FAIL();
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.what(), "Cannot create file " + Out("result.log"));
-    }
+    EXPECT_EQ(test::ErrorOf([&] { TheBatch.BProcessClick(); }), "Cannot create file " + Out("result.log"));
     EXPECT_TRUE(std::filesystem::is_directory(Out("result.log")));
     EXPECT_TRUE(View.Messages.empty());
 }
@@ -350,12 +335,7 @@ TEST_P(BatchListTest, IsRefusedBeforeAnythingIsWrittenOrRuns)
         EIT_SKIP_ON_WINDOWS("links or names that Windows does not allow");
     test::BatchScene s;
     row.Arrange(s);
-    std::string message;
-    try {
-        s.TheBatch.BProcessClick();
-    } catch (const FileError& e) {
-        message = e.what();
-    }
+    const std::string message = test::ErrorOf([&] { s.TheBatch.BProcessClick(); }, "");
     if (!row.Message) {
         EXPECT_EQ(message, "");
         EXPECT_EQ(s.View.Messages, (std::vector{kComplete}));

@@ -13,12 +13,6 @@
 namespace eit {
 namespace {
 
-using test::PackBuilder;
-using test::ReadFile;
-using test::RecordingView;
-using test::TempDir;
-using test::WriteFile;
-
 class ExtractPackTest : public ::testing::Test {
 protected:
     ExtractPackTest()
@@ -36,15 +30,7 @@ protected:
 
     void ExtList(std::string_view text) { WriteFile(State.ExtListPath, text); }
 
-    std::string ErrorOf(const std::string& pack)
-    {
-        try {
-            ExtractPack(pack, State, View);
-        } catch (const FileError& e) {
-            return e.what();
-        }
-        return "no error";
-    }
+    std::string ErrorOf(const std::string& pack) { return test::ErrorOf([&] { ExtractPack(pack, State, View); }); }
 
     TempDir Dir;
     BatchState State;

@@ -12,10 +12,6 @@
 namespace eit {
 namespace {
 
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
-
 struct PathRow {
     std::string Path;
     bool Absolute;
@@ -99,12 +95,7 @@ TEST(ReadOnlyFile, RefusesFifosAndFoldersWithoutBlocking)
     }
     test::FifoPeer peer(dir.File("fifo")); // a blocking open would read an empty file instead
     for (const std::string& path : refused) {
-        try {
-            ReadOnlyFile file(path);
-            ADD_FAILURE() << path << " was opened";
-        } catch (const FileError& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
-        }
+        EXPECT_EQ(test::ErrorOf([&] { ReadOnlyFile file(path); }), "Cannot open file " + path) << path;
     }
 }
 

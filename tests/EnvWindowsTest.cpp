@@ -56,12 +56,7 @@ TEST(EnvWindows, DevicesAndFoldersAreNoFilesToRead)
 {
     const Folder dir;
     for (const std::string& path : {std::string("NUL"), std::string("CON"), dir.File("")}) {
-        try {
-            ReadOnlyFile file(path);
-            ADD_FAILURE() << path << " was opened";
-        } catch (const FileError& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
-        }
+        EXPECT_EQ(test::ErrorOf([&] { ReadOnlyFile file(path); }), "Cannot open file " + path) << path;
     }
     EXPECT_EQ(KindOf("NUL"), FileKind::Special);
 }

@@ -18,9 +18,6 @@ namespace eit {
 namespace {
 
 namespace fs = std::filesystem;
-using test::PackBuilder;
-using test::ReadFile;
-using test::WriteFile;
 
 std::string Padded(std::string bytes)
 {
@@ -104,12 +101,7 @@ struct InsertScene : test::BatchScene {
         View.PickedDir = into;
         View.Results.clear();
         State.ProcessingMode = kModeReplayLogs;
-        try {
-            TheBatch.BProcessClick();
-        } catch (const FileError& e) {
-            return e.what();
-        }
-        return "";
+        return test::ErrorOf([&] { TheBatch.BProcessClick(); }, "");
     }
 
     std::string Pack;
@@ -331,12 +323,7 @@ TEST(InsertPack, PlanPlacesBeyondTheOldEndAndChecksTheSectorNumbers)
     EXPECT_EQ(plan.Moved, 1);
 
     const auto message = [](const PackDirectory& directory, std::uint64_t length, const SlotSizes& s) {
-        try {
-            PlanInsert(directory, length, s, "p.bin");
-        } catch (const FileError& e) {
-            return std::string(e.what());
-        }
-        return std::string();
+        return test::ErrorOf([&] { PlanInsert(directory, length, s, "p.bin"); }, "");
     };
     const std::string tooLarge = ": its sectors would not fit the directory's 32-bit numbers";
     PackDirectory high;
@@ -354,23 +341,22 @@ TEST(InsertPack, PlanPlacesBeyondTheOldEndAndChecksTheSectorNumbers)
 
 TEST(InsertPack, DriverDryRunPrintsTheSameLineAndWritesNothing)
 {
-    test::TempDir dir;
+    TempDir dir;
     WriteFile(dir.File("in/DATA.BIN"), PackBuilder().Entry(1, 2).Bytes());
     WriteFile(dir.File("ext.txt"), "tim\r\n");
-    const std::string driver = std::string(EIT_BATCH_DRIVER) + " ";
-    ASSERT_EQ(test::RunCommand(dir, dir.Path(), driver + "--extlist " + dir.File("ext.txt") + " --output "
-                                                    + dir.File("out") + " " + dir.File("in/DATA.BIN")).Status, 0);
+    ASSERT_EQ(test::RunDriver(dir, "--extlist " + dir.File("ext.txt") + " --output " + dir.File("out") + " "
+                                       + dir.File("in/DATA.BIN")).Status, 0);
     WriteFile(dir.File("out/TIM/DATA_0001.tim"), "new");
     const std::string replay = "--mode log --output " + dir.File("new") + " " + dir.File("out/result.log");
     const std::string line = "DATA.BIN: 1 file inserted (0 moved to the end), 0 kept, pack 69,632 -> 69,632 bytes\n";
 
-    const test::CommandRun dry = test::RunCommand(dir, dir.Path(), driver + "--dry-run " + replay);
+    const test::CommandRun dry = test::RunDriver(dir, "--dry-run " + replay);
     EXPECT_EQ(dry.Status, 0) << dry.Err;
     const std::string opened = "Opened " + dir.File("in/DATA.BIN") + "\n";
     EXPECT_EQ(dry.Out, opened + line + "Operation complete!\n");
     EXPECT_EQ(test::ListTree(dir.File("new")), "");
 
-    const test::CommandRun real = test::RunCommand(dir, dir.Path(), driver + replay);
+    const test::CommandRun real = test::RunDriver(dir, replay);
     EXPECT_EQ(real.Status, 0) << real.Err;
     EXPECT_EQ(real.Out, opened + line + "Operation complete!\n");
     EXPECT_TRUE(ReadFile(dir.File("new/DATA.BIN")).substr(kPackDirectorySize, 2048) == Padded("new"));

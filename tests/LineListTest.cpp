@@ -56,12 +56,7 @@ TEST(LineList, IndexOutsideTheListNamesTheIndex)
 {
     LineList list;
     list.Add("x");
-    try {
-        list.Get(1);
-        FAIL();
-    } catch (const FileError& e) {
-        EXPECT_STREQ(e.what(), "List index out of bounds (1)");
-    }
+    EXPECT_EQ(eit::test::ErrorOf([&] { list.Get(1); }), "List index out of bounds (1)");
     EXPECT_THROW(list.Get(-1), FileError);
     EXPECT_THROW(list.Put(3, "y"), FileError);
     EXPECT_THROW(list.Delete(1), FileError);
@@ -74,12 +69,7 @@ TEST(LineList, MissingFileOrFolderCannotBeOpened)
 {
     eit::test::TempDir dir;
     LineList list;
-    try {
-        list.LoadFromFile(dir.File("none.txt"));
-        FAIL();
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.what(), "Cannot open file " + dir.File("none.txt"));
-    }
+    EXPECT_EQ(eit::test::ErrorOf([&] { list.LoadFromFile(dir.File("none.txt")); }), "Cannot open file " + dir.File("none.txt"));
     EXPECT_THROW(list.LoadFromFile(dir.Path()), FileError);
 }
 
@@ -96,12 +86,7 @@ TEST(LineList, OnlyARegularFileIsLoaded)
         const std::string path = dir.File(name);
         eit::test::FifoPeer peer(path);
         LineList list;
-        try {
-            list.LoadFromFile(path);
-            ADD_FAILURE() << name << " was loaded";
-        } catch (const FileError& e) {
-            EXPECT_EQ(e.what(), "Cannot open file " + path);
-        }
+        EXPECT_EQ(eit::test::ErrorOf([&] { list.LoadFromFile(path); }), "Cannot open file " + path) << name;
     }
 }
 
@@ -129,12 +114,7 @@ TEST(LineList, FailedSaveKeepsTheOldFile)
     LineList list;
     list.Add("new");
     eit::test::SetMode(dir.Path(), 0500);
-    try {
-        list.SaveToFile(path);
-        FAIL();
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.what(), "Cannot create file " + path);
-    }
+    EXPECT_EQ(eit::test::ErrorOf([&] { list.SaveToFile(path); }), "Cannot create file " + path);
     EXPECT_EQ(eit::test::ReadFile(path), "old\r\n");
 }
 

@@ -34,3 +34,7 @@ private:
 };
 
 } // namespace eit::test
+
+namespace eit {
+using test::PackBuilder;
+} // namespace eit

@@ -21,9 +21,6 @@ void PrintTo(const SurveyedEntry& e, std::ostream* os)
 
 namespace {
 
-using test::PackBuilder;
-using test::TempDir;
-using test::WriteFile;
 using namespace std::string_literals;
 
 std::string Le32(std::uint32_t value)
@@ -105,15 +102,7 @@ protected:
         pack.replace(PackDirectory::Decode(directory).Entry(slot).Offset(), head.size(), head);
     }
 
-    std::string ErrorOf(const std::string& path)
-    {
-        try {
-            SurveyPack(path);
-        } catch (const FileError& e) {
-            return e.what();
-        }
-        return "no error";
-    }
+    std::string ErrorOf(const std::string& path) { return test::ErrorOf([&] { SurveyPack(path); }); }
 
     TempDir Dir;
 };

@@ -68,3 +68,7 @@ public:
 };
 
 } // namespace eit::test
+
+namespace eit {
+using test::RecordingView;
+} // namespace eit

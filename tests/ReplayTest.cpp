@@ -14,11 +14,6 @@
 namespace eit {
 namespace {
 
-using test::PackBuilder;
-using test::ReadFile;
-using test::RecordingView;
-using test::WriteFile;
-
 // What the replay handed to its pack handler, and what the handler saw.
 struct PackCall {
     std::string SourcePath;
@@ -52,12 +47,7 @@ protected:
         WriteFile(Dir.File("second.log"), "#Target second\r\n");
         View.Inputs = {Dir.File("first.log"), Dir.File("second.log")};
         State.ProcessingMode = kModeReplayLogs;
-        try {
-            TheBatch.BProcessClick();
-            FAIL() << "no error";
-        } catch (const FileError& e) {
-            EXPECT_EQ(e.what(), "Cannot open file " + source);
-        }
+        EXPECT_EQ(test::ErrorOf([&] { TheBatch.BProcessClick(); }), "Cannot open file " + source);
         EXPECT_EQ(Lines(), (std::vector<std::string>{source, "#Target after"}));
         EXPECT_EQ(State.ResultLog.Count(), 2);
         EXPECT_TRUE(View.Messages.empty());
@@ -331,12 +321,7 @@ TEST_F(ReplayTest, FileThatCannotBeReadEndsTheBatch)
 {
     View.Inputs = {Dir.File("missing.log"), Dir.File("missing.log")};
     State.ProcessingMode = kModeReplayList;
-    try {
-        TheBatch.BProcessClick();
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.what(), "Cannot open file " + Dir.File("missing.log"));
-    }
+    EXPECT_EQ(test::ErrorOf([&] { TheBatch.BProcessClick(); }), "Cannot open file " + Dir.File("missing.log"));
     EXPECT_EQ(State.ResultLog.Count(), 2);
     EXPECT_TRUE(View.Messages.empty());
 }

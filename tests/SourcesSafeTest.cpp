@@ -17,10 +17,6 @@
 namespace eit {
 namespace {
 
-using test::PackBuilder;
-using test::RecordingView;
-using test::WriteFile;
-
 namespace fs = std::filesystem;
 
 struct Fingerprint {
@@ -77,12 +73,7 @@ protected:
         const auto before = Fingerprints(Dir.File("src"));
         State.ProcessingMode = mode;
         View.Inputs = std::move(inputs);
-        std::string message;
-        try {
-            TheBatch.BProcessClick();
-        } catch (const FileError& e) {
-            message = e.what();
-        }
+        const std::string message = test::ErrorOf([&] { TheBatch.BProcessClick(); }, "");
         EXPECT_EQ(Fingerprints(Dir.File("src")), before) << "a source changed in a batch that ended with \""
                                                            << message << "\"";
         return message;

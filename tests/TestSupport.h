@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "FileError.h"
+
 namespace eit::test {
 
 #ifdef _WIN32
@@ -160,4 +162,32 @@ private:
     std::thread FWriter;
 };
 
+// The message of the FileError that call throws; none when it returns.
+template <typename Call>
+std::string ErrorOf(Call&& call, std::string none = "no error")
+{
+    try {
+        call();
+    } catch (const FileError& e) {
+        return e.what();
+    }
+    return none;
+}
+
+#ifdef EIT_BATCH_DRIVER
+// Runs the batch driver with the words of args in folder cwd (dir's own
+// folder when empty).
+inline CommandRun RunDriver(const TempDir& dir, const std::string& args, std::string cwd = {})
+{
+    return RunCommand(dir, cwd.empty() ? dir.Path() : cwd, std::string(EIT_BATCH_DRIVER) + " " + args);
+}
+#endif
+
 } // namespace eit::test
+
+// The helpers nearly every test file names, for tests in the tool's namespace.
+namespace eit {
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+} // namespace eit

@@ -16,11 +16,6 @@
 namespace eit {
 namespace {
 
-using test::PackBuilder;
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
-
 TEST(WindowsPaths, OutputNamesAndMirroredFoldersUseBackslashes)
 {
     EXPECT_EQ(OutputName("C:\\games\\DATA.BIN", 10, "tim"), "TIM\\DATA_000A.tim");

@@ -842,12 +842,7 @@ TEST_F(MainFormTest, ExtensionListIsCheckedBeforeTheOutputFolderIsAsked)
         state.ExtListPath = list;
         state.TargetDir = Dir.File("probe");
         eit::QuietBatchView view;
-        try {
-            eit::ExtractPack(pack, state, view);
-        } catch (const eit::FileError& e) {
-            return QString::fromStdString(e.what());
-        }
-        return QString();
+        return QString::fromStdString(eit::test::ErrorOf([&] { eit::ExtractPack(pack, state, view); }, ""));
     };
     struct Case {
         const char* Name;

@@ -12,8 +12,6 @@
 namespace eit {
 namespace {
 
-using test::TempDir;
-using test::WriteFile;
 using Paths = std::vector<std::string>;
 
 Paths Collect(const std::string& dir, std::string_view mask = "*.bin")

@@ -3,21 +3,8 @@
 
 #include <gtest/gtest.h>
 
-
 namespace eit {
 namespace {
-
-using test::PackBuilder;
-using test::ReadFile;
-using test::TempDir;
-using test::WriteFile;
-
-// Runs the batch driver from folder cwd; returns its exit status, with its
-// standard error in dir/stderr.txt.
-int RunDriver(const TempDir& dir, const std::string& cwd, const std::string& args)
-{
-    return test::RunCommand(dir, cwd, std::string(EIT_BATCH_DRIVER) + " " + args).Status;
-}
 
 TEST(ScanDriver, ExtractsScannedPacksIntoTheSameSubfolders)
 {
@@ -29,7 +16,7 @@ TEST(ScanDriver, ExtractsScannedPacksIntoTheSameSubfolders)
     WriteFile(dir.File("ext.txt"), "tim\r\n");
 
     // A relative root is taken from the working folder.
-    ASSERT_EQ(RunDriver(dir, dir.Path(), "--scan packs --extlist ext.txt --output out"), 0)
+    ASSERT_EQ(test::RunDriver(dir, "--scan packs --extlist ext.txt --output out").Status, 0)
         << ReadFile(dir.File("stderr.txt"));
     EXPECT_EQ(test::ListTree(dir.File("out")),
               "TIM/A_0001.tim\none/TIM/b_0002.tim\none/two/TIM/c_0003.tim\nresult.log\n");
@@ -45,13 +32,13 @@ TEST(ScanDriver, ScanThatFindsNothingFailsWithoutRunningABatch)
 {
     TempDir dir;
     WriteFile(dir.File("packs/a.bin"), PackBuilder().Bytes());
-    EXPECT_EQ(RunDriver(dir, dir.Path(), "--scan " + dir.File("packs") + " --type log --output out"), 1);
+    EXPECT_EQ(test::RunDriver(dir, "--scan " + dir.File("packs") + " --type log --output out").Status, 1);
     EXPECT_EQ(ReadFile(dir.File("stderr.txt")),
               "extract-insert-batch: no file matching *.log below " + dir.File("packs") + "\n");
     EXPECT_FALSE(std::filesystem::exists(dir.File("out/result.log")));
 
-    EXPECT_EQ(RunDriver(dir, dir.Path(), "--scan packs --type tga --output out"), 2);
-    EXPECT_EQ(RunDriver(dir, dir.Path(), "--scan packs --output out packs/a.bin"), 2);
+    EXPECT_EQ(test::RunDriver(dir, "--scan packs --type tga --output out").Status, 2);
+    EXPECT_EQ(test::RunDriver(dir, "--scan packs --output out packs/a.bin").Status, 2);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+using eit::test::ErrorOf;
 using eit::test::FileBpp;
 using eit::test::FillRows;
 using eit::test::MakeStore;
@@ -34,18 +35,6 @@ std::string HeaderBytes(int width, int height, int depth, int descriptor = 0, in
                             static_cast<char>(height & 0xFF), static_cast<char>(height >> 8),
                             static_cast<char>(depth), static_cast<char>(descriptor)};
     return std::string(bytes, sizeof bytes);
-}
-
-// The message of the FileError that call throws.
-template <typename Call>
-std::string ErrorOf(Call call)
-{
-    try {
-        call();
-    } catch (const eit::FileError& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 std::string HeaderOf(const TTarga& targa)

@@ -39,12 +39,7 @@ protected:
 
     void ExpectIndexError(const std::function<void()>& operation, int index)
     {
-        try {
-            operation();
-            ADD_FAILURE() << "no error";
-        } catch (const eit::FileError& error) {
-            EXPECT_EQ(std::string(error.what()), "List index out of bounds (" + std::to_string(index) + ")");
-        }
+        EXPECT_EQ(eit::test::ErrorOf(operation), "List index out of bounds (" + std::to_string(index) + ")");
     }
 
     eit::test::TempDir dir;
@@ -290,12 +285,7 @@ TEST_F(Blansh, OperationsThatRunOffTheListFailWithTheIndexError)
 TEST_F(Blansh, LoadTextOfAFileThatCannotBeReadThrowsAfterEmptying)
 {
     WriteRecords({"Hello"});
-    try {
-        text.LoadText(dir.Path());
-        FAIL() << "no error";
-    } catch (const eit::FileError& error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot open file " + dir.Path());
-    }
+    EXPECT_EQ(eit::test::ErrorOf([&] { text.LoadText(dir.Path()); }), "Cannot open file " + dir.Path());
     EXPECT_TRUE(text.Lines().Empty());
 }
 

@@ -334,12 +334,7 @@ TEST_F(IniStyle, AWriteThatCannotOpenTheFileSetsTheNotFoundBit)
 TEST_F(IniStyle, AFileThatExistsButCannotBeReadThrows)
 {
     text.FileName = dir.Path();
-    try {
-        text.New(TTextObject::omRead);
-        FAIL() << "no error";
-    } catch (const eit::FileError& error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot open file " + dir.Path());
-    }
+    EXPECT_EQ(eit::test::ErrorOf([&] { text.New(TTextObject::omRead); }), "Cannot open file " + dir.Path());
     EXPECT_EQ(text.Count(), 0);
     EXPECT_EQ(text.Read(), kOutOfText);
 }

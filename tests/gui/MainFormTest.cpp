@@ -54,12 +54,12 @@ protected:
     QString Pack(const std::string& name)
     {
         WriteFile(Dir.File(name), PackBuilder().Entry(0, 1).Entry(9, 2).Bytes());
-        return QString::fromStdString(Dir.File(name));
+        return PathOf(name);
     }
     QString File(const std::string& name, std::string_view bytes = "")
     {
         WriteFile(Dir.File(name), bytes);
-        return QString::fromStdString(Dir.File(name));
+        return PathOf(name);
     }
     QString PathOf(const std::string& name) const { return QString::fromStdString(Dir.File(name)); }
     void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -80,7 +80,13 @@ protected:
     {
         return {ui.BSaveList->isEnabled(), ui.BRemLog->isEnabled(), ui.BClearAll->isEnabled(), ui.BProcess->isEnabled()};
     }
-    QString Out(const QString& name) const { return QString::fromStdString(Dir.File("out/")) + name; }
+    // The next folder picker answers with out/, which exists.
+    void PickOut()
+    {
+        Dialogs.Dirs.push_back(Dir.File("out"));
+        std::filesystem::create_directories(Dir.File("out"));
+    }
+    QString Out(const QString& name) const { return PathOf("out/") + name; }
     // Drags paths over LogList and drops them there; false when the list
     // refused the drag.
     bool Drop(const std::vector<std::string>& paths)
@@ -110,6 +116,7 @@ protected:
 
 const std::vector<bool> kAllOn{true, true, true, true};
 const std::vector<bool> kAllOff{false, false, false, false};
+const std::vector<std::pair<QString, QString>> kCompleted{{"Operation complete!", "Process status:"}};
 
 // A name with a Latin-1 byte: not valid UTF-8, so no QString holds it.
 const std::string kLatin1Name = "caf\xe9";
@@ -211,11 +218,11 @@ TEST_F(MainFormTest, ProjectListReplacesTheListAndSavesBack)
     Add({list}, 2); // replaces again, even in mode 3
     EXPECT_EQ(Entries().size(), 3);
 
-    Dialogs.Saves.push_back(QString::fromStdString(Dir.File("saved.lst")));
+    Dialogs.Saves.push_back(PathOf("saved.lst"));
     Click(ui.BSaveList);
     EXPECT_EQ(ReadFile(Dir.File("saved.lst")), "one\r\ntwo with blanks\r\nthree\r\n");
     Click(ui.BClearAll);
-    Add({QString::fromStdString(Dir.File("saved.lst"))}, 2);
+    Add({PathOf("saved.lst")}, 2);
     EXPECT_EQ(Entries(), (QStringList{"one", "two with blanks", "three"}));
 }
 
@@ -241,8 +248,7 @@ TEST_F(MainFormTest, RemovesTheSelectedEntries)
 TEST_F(MainFormTest, BatchOfThreePacksFromTheWindow)
 {
     Add({Pack("a.bin"), Pack("b.bin"), Pack("c.bin")}, 1);
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     // After each file Total shows the share done before it: 0, 33, 66; then 0.
     std::vector<int> totals;
     std::vector<QString> statuses;
@@ -265,11 +271,11 @@ TEST_F(MainFormTest, BatchOfThreePacksFromTheWindow)
     EXPECT_EQ(ui.Results->toPlainText(), QStringLiteral("Total 18432 bytes extracted."));
     EXPECT_TRUE(ui.SaveLog->isEnabled());
     EXPECT_FALSE(ui.Stop->isEnabled());
-    EXPECT_EQ(Dialogs.Messages, (std::vector<std::pair<QString, QString>>{{"Operation complete!", "Process status:"}}));
+    EXPECT_EQ(Dialogs.Messages, kCompleted);
     EXPECT_TRUE(Dialogs.Errors.empty());
 
     // The results pane is saved with CR LF, and the box names only the file.
-    Dialogs.Saves.push_back(QString::fromStdString(Dir.File("notes/res.txt")));
+    Dialogs.Saves.push_back(PathOf("notes/res.txt"));
     std::filesystem::create_directories(Dir.File("notes"));
     ui.Results->appendPlainText(QStringLiteral("typed"));
     Click(ui.SaveLog);
@@ -310,8 +316,7 @@ TEST_F(MainFormTest, CancelledPickerStillCompletes)
 TEST_F(MainFormTest, ClickInsideARunningBatchIsIgnoredButTheListStaysLive)
 {
     Add({Pack("a.bin"), Pack("b.bin")}, 1);
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     auto& batch = Form.BatchRun();
     bool once = false;
     batch.FileHandler = [&](std::uint8_t mode, const std::string& entry) {
@@ -332,8 +337,7 @@ TEST_F(MainFormTest, ClickInsideARunningBatchIsIgnoredButTheListStaysLive)
 TEST_F(MainFormTest, ClosingDuringABatchStopsItFirst)
 {
     Add({Pack("a.bin"), Pack("b.bin")}, 1);
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     bool closed = false;
     Form.State().ExtListPath = Dir.File("extlist.txt");
     auto& batch = Form.BatchRun();
@@ -356,8 +360,7 @@ TEST_F(MainFormTest, StopClickedWhileALargeEntryIsCopiedDiscardsIt)
 {
     PackBuilder().Entry(0, 1).ZeroEntry(1, 12 * 1024).WriteSparse(Dir.File("big.bin"));
     Add({PathOf("big.bin"), Pack("after.bin")}, 1);
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     // The first move of the bar comes while slot 1 is copied; the click is
     // queued so that the pump that follows the move delivers it.
     bool queued = false;
@@ -382,7 +385,7 @@ TEST_F(MainFormTest, StopClickedWhileALargeEntryIsCopiedDiscardsIt)
     EXPECT_EQ(ReadFile(Dir.File("out/result.log")),
               "#Format: BIN\r\n#Source: " + Dir.File("big.bin") + "\r\n" + Dir.File("out/TIM/big_0000.tim") + "\r\n");
     EXPECT_FALSE(ui.Stop->isEnabled());
-    EXPECT_EQ(Dialogs.Messages, (std::vector<std::pair<QString, QString>>{{"Operation complete!", "Process status:"}}));
+    EXPECT_EQ(Dialogs.Messages, kCompleted);
     EXPECT_TRUE(Dialogs.Errors.empty());
 }
 
@@ -393,7 +396,7 @@ TEST_F(MainFormTest, ScanFillsTheListUntilFilesAreAddedAgain)
     Pack("packs/sub/deep/c.bin");
     File("packs/sub/x.log");
     Add({PathOf("packs/sub/x.log")}, 3); // the open dialog last showed log files
-    Dialogs.Scans.push_back({{QString::fromStdString(Dir.File("packs")), 0}});
+    Dialogs.Scans.push_back({{PathOf("packs"), 0}});
     Click(ui.ProcessDir);
     EXPECT_EQ(Entries(), (QStringList{PathOf("packs/sub/deep/c.bin"), PathOf("packs/sub/b.BIN"), PathOf("packs/a.bin")}));
     EXPECT_EQ(Form.State().ProcessingMode, 1);
@@ -402,8 +405,7 @@ TEST_F(MainFormTest, ScanFillsTheListUntilFilesAreAddedAgain)
     EXPECT_EQ(ListButtons(), kAllOn);
 
     // Extraction mirrors the scanned folders below the output folder.
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     Click(ui.BProcess);
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/sub/deep/TIM/c_0000.tim")));
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/sub/TIM/b_0000.tim")));
@@ -425,12 +427,12 @@ TEST_F(MainFormTest, ScanFillsTheListUntilFilesAreAddedAgain)
 TEST_F(MainFormTest, ScanTypeSetsTheModeAndAnEmptyScanEmptiesTheList)
 {
     File("logs/one.LOG");
-    Dialogs.Scans.push_back({{QString::fromStdString(Dir.File("logs")), 2}});
+    Dialogs.Scans.push_back({{PathOf("logs"), 2}});
     Click(ui.ProcessDir);
     EXPECT_EQ(Entries(), QStringList{PathOf("logs/one.LOG")});
     EXPECT_EQ(Form.State().ProcessingMode, 2);
 
-    Dialogs.Scans.push_back({{QString::fromStdString(Dir.File("nowhere")), 1}});
+    Dialogs.Scans.push_back({{PathOf("nowhere"), 1}});
     Click(ui.ProcessDir);
     EXPECT_TRUE(Entries().isEmpty());
     EXPECT_EQ(Form.State().ProcessingMode, 3);
@@ -444,8 +446,7 @@ TEST_F(MainFormTest, RelativeScanFolderStillOpensAfterTheBatchMoves)
     Dialogs.Scans.push_back({{QStringLiteral("rel"), 0}});
     Click(ui.ProcessDir);
     EXPECT_EQ(Entries(), QStringList{PathOf("rel/a.bin")});
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     Click(ui.BProcess);
     EXPECT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors.front().toStdString();
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
@@ -460,8 +461,7 @@ TEST_F(MainFormTest, ScannedPackWithALatin1NameIsExtracted)
     ASSERT_EQ(ui.LogList->count(), 1);
     EXPECT_EQ(Form.InputEntry(0), Dir.File(pack));
 
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     Click(ui.BProcess);
     EXPECT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors.front().toStdString();
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/" + kLatin1Name + "_0000.tim")));
@@ -547,8 +547,7 @@ TEST_F(MainFormTest, DirectoryPickerHandsBackTheBytesItOpenedAt)
 TEST_F(MainFormTest, CancelledPickerAfterABatchRepeatsNoTotal)
 {
     Add({Pack("a.bin")}, 1);
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     Click(ui.BProcess);
     EXPECT_EQ(ui.Results->toPlainText(), QStringLiteral("Total 6144 bytes extracted."));
     Dialogs.Saves.push_back(PathOf("res.txt"));
@@ -691,8 +690,7 @@ TEST_F(MainFormTest, CommandLineNamesAreTakenFromTheWorkingDirectory)
 TEST_F(MainFormTest, FinalCountStaysUntilTheNextBatchStarts)
 {
     Add({Pack("a.bin")}, 1);
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     Click(ui.BProcess);
     EXPECT_EQ(ui.Extracted->text(), QStringLiteral("Extracted: 2"));
 
@@ -724,8 +722,7 @@ TEST_F(MainFormTest, ChosenExtensionListShowsInTheStatusLine)
 
     // The batch uses it, and leaves the line empty as a finished batch does.
     Add({Pack("a.bin")}, 1);
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     Click(ui.BProcess);
     EXPECT_TRUE(Dialogs.Errors.empty());
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
@@ -738,8 +735,7 @@ TEST_F(MainFormTest, NextSessionStartsWhereThisOneLeftOff)
     Pack("packs/a.bin");
     Dialogs.Scans.push_back({{PathOf("packs"), 0}});
     Click(ui.ProcessDir);
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    PickOut();
     Click(ui.BProcess);
     Dialogs.ExtLists.push_back(File("lists/mine.txt", "tim\n\n"));
     Click(ui.BExtList);
@@ -766,9 +762,8 @@ TEST_F(MainFormTest, NextSessionStartsWhereThisOneLeftOff)
 
 TEST_F(MainFormTest, ErrorOnTheSecondPackIsShownAndTheWindowStaysUsable)
 {
-    Add({Pack("a.bin"), QString::fromStdString(Dir.File("gone.bin")), Pack("c.bin")}, 1);
-    Dialogs.Dirs.push_back(Dir.File("out"));
-    std::filesystem::create_directories(Dir.File("out"));
+    Add({Pack("a.bin"), PathOf("gone.bin"), Pack("c.bin")}, 1);
+    PickOut();
     Click(ui.BProcess);
     EXPECT_EQ(Dialogs.Errors, std::vector<QString>{QString::fromStdString("Cannot open file " + Dir.File("gone.bin"))});
     EXPECT_TRUE(Dialogs.Messages.empty());
@@ -817,12 +812,12 @@ TEST_F(MainFormTest, WhateverAHandlerThrowsIsShownAndTheWindowStaysUsable)
     Dialogs.Dirs.push_back(Dir.Path());
     Click(ui.BProcess);
     EXPECT_TRUE(std::filesystem::exists(Dir.File("TIM/a_0000.tim")));
-    EXPECT_EQ(Dialogs.Messages, (std::vector<std::pair<QString, QString>>{{"Operation complete!", "Process status:"}}));
+    EXPECT_EQ(Dialogs.Messages, kCompleted);
 }
 
 TEST_F(MainFormTest, ProjectListThatCannotBeReadIsNamed)
 {
-    Add({QString::fromStdString(Dir.File("none.lst"))}, 2);
+    Add({PathOf("none.lst")}, 2);
     EXPECT_EQ(Dialogs.Errors, std::vector<QString>{QString::fromStdString("Cannot open file " + Dir.File("none.lst"))});
     EXPECT_EQ(ListButtons(), (std::vector<bool>{false, false, false, false}));
 

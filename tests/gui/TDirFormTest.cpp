@@ -25,6 +25,8 @@ protected:
     TDirForm Form{Dialogs, [this] { return FilterText; }};
     Ui::TDirForm& ui = Form.Controls();
 
+    // Every test starts with the form shown.
+    void SetUp() override { Show(); }
     // Shows the form as the main window does, without a modal loop.
     void Show()
     {
@@ -35,7 +37,6 @@ protected:
 
 TEST_F(DirFormTest, OkFollowsTheDirectoryText)
 {
-    Show();
     EXPECT_FALSE(ui.BOk->isEnabled());
     QTest::keyClicks(ui.ScanDir, "d");
     EXPECT_TRUE(ui.BOk->isEnabled());
@@ -49,7 +50,6 @@ TEST_F(DirFormTest, OkFollowsTheDirectoryText)
 
 TEST_F(DirFormTest, ChoosingATypeSetsItsPositionAndMask)
 {
-    Show();
     ASSERT_EQ(ui.Filter->count(), 3);
     EXPECT_EQ(ui.Filter->itemText(1), "Project list files (*.lst)");
     EXPECT_EQ(Form.FFileMask, "*.bin");
@@ -64,7 +64,6 @@ TEST_F(DirFormTest, ChoosingATypeSetsItsPositionAndMask)
 
 TEST_F(DirFormTest, ShowingAgainKeepsTheTextAndStartsAtTheFirstType)
 {
-    Show();
     QTest::keyClicks(ui.ScanDir, "/packs");
     ui.Filter->setCurrentIndex(2);
     QTest::mouseClick(ui.BCancel, Qt::LeftButton);
@@ -83,7 +82,6 @@ TEST_F(DirFormTest, ShowingAgainKeepsTheTextAndStartsAtTheFirstType)
 
 TEST_F(DirFormTest, FolderButtonTakesAConfirmedPickAndIgnoresACancelledOne)
 {
-    Show();
     EXPECT_EQ(ui.CallDialog->focusPolicy(), Qt::NoFocus);
     QTest::keyClicks(ui.ScanDir, "/start");
     Dialogs.Dirs.push_back(std::nullopt);
@@ -101,7 +99,6 @@ TEST_F(DirFormTest, FolderButtonTakesAConfirmedPickAndIgnoresACancelledOne)
 
 TEST_F(DirFormTest, PickedFolderKeepsItsBytesUntilTheTextIsRetyped)
 {
-    Show();
     const QByteArray picked("/data/caf\xe9");
     Dialogs.Dirs.push_back(picked.toStdString());
     QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
@@ -118,7 +115,6 @@ TEST_F(DirFormTest, PickedFolderKeepsItsBytesUntilTheTextIsRetyped)
 
 TEST_F(DirFormTest, AFailingPickerIsReportedAndTheDialogStaysOpen)
 {
-    Show();
     const struct {
         void (*Throw)();
         const char* Shown;
@@ -142,7 +138,6 @@ TEST_F(DirFormTest, AFailingPickerIsReportedAndTheDialogStaysOpen)
 
 TEST_F(DirFormTest, TabRunsFromOkThroughCancelAndTheDirectoryToTheType)
 {
-    Show();
     QTest::keyClicks(ui.ScanDir, "x");
     ui.BOk->setFocus();
     const QWidget* expected[] = {ui.BCancel, ui.ScanDir, ui.Filter, ui.BOk};

@@ -349,33 +349,27 @@ TEST(TTarga, RegisterPutsItOnThePalette)
 
 // Tests of all the error paths follow.
 
-TEST(TTarga, UnreadableFileIsReportedAndChangesNothing)
-{
-    TempDir dir;
-    TTarga targa;
-    MakeStore(targa, 24, 3, 2);
-    QImage* store = targa.Canvas();
-    const std::string path = dir.File("missing.tga");
-    EXPECT_EQ(ErrorOf([&] { targa.LoadFromFile(path); }), "Cannot open file " + path);
-    EXPECT_EQ(ErrorOf([&] { targa.LoadFromFile(dir.Path()); }), "Cannot open file " + dir.Path());
-    EXPECT_EQ(HeaderOf(targa), HeaderBytes(3, 2, 24, 0));
-    EXPECT_EQ(targa.Canvas(), store);
-}
-
-TEST(TTarga, OversizedHeaderIsRefusedBeforeAnyAllocation)
+// An oversized header is refused before any allocation.
+TEST(TTarga, UnreadableOrOversizedFileIsReportedAndChangesNothing)
 {
     TempDir dir;
     TTarga targa;
     MakeStore(targa, 24, 3, 2);
     QImage* store = targa.Canvas();
     // 16384 x 16385 x 4 bytes is just over 1 GiB; 65535 x 65535 x 32 bytes
-    // would not fit in any address space.
-    for (const std::string& header : {HeaderBytes(16384, 16385, 32), HeaderBytes(65535, 65535, 255)}) {
-        const std::string path = dir.File("big.tga");
-        WriteFile(path, header);
-        EXPECT_EQ(ErrorOf([&] { targa.LoadFromFile(path); }), "Picture too large in file " + path);
-        EXPECT_EQ(HeaderOf(targa), HeaderBytes(3, 2, 24, 0));
-        EXPECT_EQ(targa.Canvas(), store);
+    // would not fit in any address space. No header: the file is not written.
+    const struct {
+        std::string Path, Header, Message;
+    } cases[] = {{dir.File("missing.tga"), "", "Cannot open file "},
+                 {dir.Path(), "", "Cannot open file "},
+                 {dir.File("big.tga"), HeaderBytes(16384, 16385, 32), "Picture too large in file "},
+                 {dir.File("big.tga"), HeaderBytes(65535, 65535, 255), "Picture too large in file "}};
+    for (const auto& c : cases) {
+        if (!c.Header.empty())
+            WriteFile(c.Path, c.Header);
+        EXPECT_EQ(ErrorOf([&] { targa.LoadFromFile(c.Path); }), c.Message + c.Path);
+        EXPECT_EQ(HeaderOf(targa), HeaderBytes(3, 2, 24, 0)) << c.Path;
+        EXPECT_EQ(targa.Canvas(), store) << c.Path;
     }
 }
 

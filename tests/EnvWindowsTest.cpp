@@ -5,6 +5,7 @@
 
 #include "FileError.h"
 #include "FileUtil.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +20,7 @@
 namespace eit {
 namespace {
 
-std::filesystem::path FsPath(const std::string& utf8)
-{
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
+using test::FsPath;
 
 std::wstring Wide(const std::string& utf8)
 {

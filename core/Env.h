@@ -28,6 +28,20 @@ using NativeFile = void*;
 using NativeFile = int;
 #endif
 
+// What tells one state of a file from another without reading it: which
+// file it is (device and file number), its size and its times of change.
+// A replacement changes it, and so does a write, unless the write keeps the
+// size and comes within the same step of the system's file clock (a few
+// milliseconds) as the stamp was taken.
+struct FileStamp {
+    std::uint64_t Device = 0;
+    std::uint64_t Number = 0;
+    std::uint64_t Size = 0;
+    std::int64_t Modified = 0; // in the system's own unit
+    std::int64_t Changed = 0;  // status change; 0 where the system has none
+    bool operator==(const FileStamp&) const = default;
+};
+
 // A file opened for reading that is known to be a regular file (or a link to
 // one). Opening never blocks, so a FIFO, socket or device named like a file
 // is refused instead of waiting for a writer that never comes. Move-only;
@@ -50,6 +64,9 @@ public:
     // read one file at once, and one may copy from it (AtomicFile::CopyFrom)
     // meanwhile.
     std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
+    // The file's stamp now. Throws FileError "Cannot open file %s" when the
+    // system cannot tell it.
+    FileStamp Stamp() const;
 
 private:
     friend class AtomicFile;
@@ -115,6 +132,10 @@ FileKind KindOf(const std::string& path);
 // share a folder: a folder is read once and most answers come from its
 // listing; the rest are looked at one by one.
 std::vector<FileKind> KindsOf(const std::vector<std::string_view>& paths);
+
+// The stamp of the file path names now, links followed; false when it
+// cannot be looked at.
+bool StampOf(const std::string& path, FileStamp& stamp);
 
 // Whether path names an entry, a dangling link included.
 bool PathExists(const std::string& path);

@@ -41,6 +41,38 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
     FSize = static_cast<std::uint64_t>(st.st_size);
 }
 
+namespace {
+
+FileStamp StampFrom(const struct stat& st)
+{
+    FileStamp stamp;
+    stamp.Device = static_cast<std::uint64_t>(st.st_dev);
+    stamp.Number = static_cast<std::uint64_t>(st.st_ino);
+    stamp.Size = static_cast<std::uint64_t>(st.st_size);
+    stamp.Modified = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.Changed = std::int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
+} // namespace
+
+FileStamp ReadOnlyFile::Stamp() const
+{
+    struct stat st;
+    if (::fstat(FHandle, &st) != 0)
+        throw FileError::CannotOpen(FPath);
+    return StampFrom(st);
+}
+
+bool StampOf(const std::string& path, FileStamp& stamp)
+{
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return false;
+    stamp = StampFrom(st);
+    return true;
+}
+
 ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
     : FPath(std::move(other.FPath)), FHandle(other.FHandle), FSize(other.FSize)
 {

@@ -364,6 +364,46 @@ bool LinkFile(const std::string& existing, const std::string& newPath)
     return ::CreateHardLinkW(SystemPath(newPath).c_str(), SystemPath(existing).c_str(), nullptr);
 }
 
+namespace {
+
+// The stamp of an open file; false when the system cannot tell it.
+bool StampOfHandle(HANDLE handle, FileStamp& stamp)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO basic;
+    if (!::GetFileInformationByHandle(handle, &info)
+        || !::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    stamp.Device = info.dwVolumeSerialNumber;
+    stamp.Number = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+    stamp.Size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+    stamp.Modified = basic.LastWriteTime.QuadPart;
+    stamp.Changed = basic.ChangeTime.QuadPart;
+    return true;
+}
+
+} // namespace
+
+FileStamp ReadOnlyFile::Stamp() const
+{
+    FileStamp stamp;
+    if (!StampOfHandle(FHandle, stamp))
+        throw FileError::CannotOpen(FPath);
+    return stamp;
+}
+
+bool StampOf(const std::string& path, FileStamp& stamp)
+{
+    if (path.empty())
+        return false;
+    const HANDLE handle = OpenForQuery(path);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = StampOfHandle(handle, stamp);
+    ::CloseHandle(handle);
+    return known;
+}
+
 bool SameFile(const std::string& a, const std::string& b)
 {
     if (a == b)

@@ -266,6 +266,8 @@ struct SlotFiles {
         std::string Path;
         // The file as it was compared, for the first kKeptOpen changed slots.
         std::unique_ptr<ReadOnlyFile> File;
+        // The file as it was when its slot was read back.
+        FileStamp Checked;
     };
     std::vector<ChangedFile> Changed; // in slot order
     SlotSizes Sizes{};
@@ -325,8 +327,41 @@ bool FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFi
             continue;
         }
         files.Sizes[static_cast<std::size_t>(slot)] = file->Size();
-        files.Changed.push_back({slot, file->Path(), open++ < kKeptOpen ? std::move(file) : nullptr});
+        files.Changed.push_back({slot, file->Path(), open++ < kKeptOpen ? std::move(file) : nullptr, FileStamp{}});
     }
+    return true;
+}
+
+FileError NotHeld(const AtomicFile& out, const SlotFiles::ChangedFile& changed)
+{
+    return FileError("Rebuilt pack " + out.Path() + " does not hold file " + changed.Path + " at slot "
+                     + SlotText(changed.Slot));
+}
+
+// Whether entry's bytes in out equal the file at path, padded, the file
+// opened anew so that one replaced since it was compared shows. stamp, when
+// given, gets the file's stamp from before the reading.
+bool HoldsFile(const PackEntry& entry, const std::string& path, const AtomicFile& out, Buffers& buffers,
+               FileStamp* stamp)
+{
+    const ReadOnlyFile file(path);
+    if (stamp)
+        *stamp = file.Stamp();
+    return EqualsPadded(file, out, entry.Offset(), entry.Length(), buffers);
+}
+
+// Whether no two written pieces of plan share a byte, so that a slot read
+// back right after its writing keeps those bytes to the end.
+bool PiecesApart(const InsertPlan& plan)
+{
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
+    for (const PackWrite& piece : plan.Writes)
+        if (piece.From != PackWrite::Source::Pack)
+            ranges.emplace_back(piece.Offset, piece.Offset + piece.Count);
+    std::sort(ranges.begin(), ranges.end());
+    for (std::size_t i = 1; i < ranges.size(); ++i)
+        if (ranges[i].first < ranges[i - 1].second)
+            return false;
     return true;
 }
 
@@ -360,6 +395,9 @@ bool WritePack(const BatchState& state, BatchView& view, const ReadOnlyFile& sou
             if (!file)
                 file = std::make_unique<ReadOnlyFile>(changed.Path);
             done = writer.WriteFile(*file, piece->Offset, piece->FileBytes, piece->Count, buffers);
+            // Read back while the copy goes on, not after it.
+            if (done && !HoldsFile(plan.Directory.Entry(piece->Slot), changed.Path, out, buffers, &changed.Checked))
+                throw NotHeld(out, changed);
         } else {
             done = writer.WriteZeros(piece->Offset, piece->Count);
         }
@@ -374,50 +412,25 @@ bool WritePack(const BatchState& state, BatchView& view, const ReadOnlyFile& sou
     return true;
 }
 
-// Reads the new pack back: its directory as planned, each inserted slot
-// holding its file as that file is now. Two threads share the files, each
-// half of them; the first slot that fails is named.
+// The last look before the new pack is named: its directory as planned and
+// each inserted slot holding its file as that file is now. Each slot was
+// read back right after it was written; it is read again only when its
+// file has changed since (or, were the plan at fault, when a later piece
+// could have written over it).
 void Verify(const InsertPlan& plan, const SlotFiles& files, const AtomicFile& out, Buffers& buffers)
 {
     PackDirectory::Bytes bytes;
     const bool whole = out.ReadAt(0, bytes.data(), bytes.size()) == bytes.size();
     const PackDirectory written = PackDirectory::Decode(bytes);
-    // The first failure among files [from, to): its index (to when none)
-    // and what it threw, if it threw.
-    struct Failure {
-        std::size_t Index;
-        std::exception_ptr Error;
-    };
-    auto check = [&](std::size_t from, std::size_t to, Buffers& into) -> Failure {
-        for (std::size_t i = from; i < to; ++i) {
-            const SlotFiles::ChangedFile& changed = files.Changed[i];
-            const PackEntry& entry = written.Entry(changed.Slot);
-            try {
-                if (!whole || !(entry == plan.Directory.Entry(changed.Slot))
-                    || !EqualsPadded(ReadOnlyFile(changed.Path), out, entry.Offset(), entry.Length(), into))
-                    return {i, nullptr};
-            } catch (...) {
-                return {i, std::current_exception()};
-            }
-        }
-        return {to, nullptr};
-    };
-    const std::size_t count = files.Changed.size();
-    const std::size_t half = count / 2;
-    Failure late{count, nullptr};
-    std::thread helper([&] {
-        Buffers own;
-        late = check(half, count, own);
-    });
-    const Failure early = check(0, half, buffers);
-    helper.join();
-    const Failure& first = early.Index < half ? early : late;
-    if (first.Error)
-        std::rethrow_exception(first.Error);
-    if (first.Index < count) {
-        const SlotFiles::ChangedFile& changed = files.Changed[first.Index];
-        throw FileError("Rebuilt pack " + out.Path() + " does not hold file " + changed.Path + " at slot "
-                        + SlotText(changed.Slot));
+    const bool apart = PiecesApart(plan);
+    for (const SlotFiles::ChangedFile& changed : files.Changed) {
+        const PackEntry& entry = written.Entry(changed.Slot);
+        if (!whole || !(entry == plan.Directory.Entry(changed.Slot)))
+            throw NotHeld(out, changed);
+        FileStamp now;
+        const bool same = apart && StampOf(changed.Path, now) && now == changed.Checked;
+        if (!same && !HoldsFile(entry, changed.Path, out, buffers, nullptr))
+            throw NotHeld(out, changed);
     }
 }
 

@@ -166,6 +166,41 @@ TEST(ListFolder, TellsKindsLinksAndHiddenEntries)
 // Many paths looked at together get KindOf's answers, whatever their
 // folders hold: links, special files, names in another case, folders that
 // are missing or are files.
+// The rebuild trusts a slot read back earlier while its file's stamp stays
+// the same: every change it must notice has to move the stamp.
+TEST(FileStamp, MovesWhenTheFileIsRewrittenOrReplaced)
+{
+    TempDir dir;
+    const std::string path = dir.File("slot.bin");
+    const struct {
+        const char* Name;
+        void (*Change)(const std::string& path, const std::string& other);
+        bool Moves;
+    } rows[] = {
+        {"left alone", [](const std::string&, const std::string&) {}, false},
+        {"read", [](const std::string& p, const std::string&) { (void)ReadFile(p); }, false},
+        {"rewritten at another size", [](const std::string& p, const std::string&) { WriteFile(p, "longer text"); }, true},
+        {"replaced by a rename", [](const std::string& p, const std::string& o) {
+             WriteFile(o, "same");
+             std::filesystem::rename(test::FsPath(o), test::FsPath(p));
+         }, true},
+    };
+    for (const auto& row : rows) {
+        WriteFile(path, "same");
+        const FileStamp before = ReadOnlyFile(path).Stamp();
+        FileStamp looked;
+        ASSERT_TRUE(StampOf(path, looked)) << row.Name;
+        EXPECT_EQ(looked, before) << row.Name;
+        row.Change(path, dir.File("other.bin"));
+        FileStamp after;
+        ASSERT_TRUE(StampOf(path, after)) << row.Name;
+        EXPECT_EQ(after != before, row.Moves) << row.Name;
+    }
+    FileStamp none;
+    EXPECT_FALSE(StampOf(dir.File("missing.bin"), none));
+    EXPECT_FALSE(StampOf("", none));
+}
+
 TEST(KindsOf, AnswersAsKindOfForEachPath)
 {
     TempDir dir;

@@ -4,7 +4,6 @@
 #include "BatchState.h"
 #include "CollectFiles.h"
 #include "ConsoleView.h"
-#include "FileError.h"
 #include "FileUtil.h"
 #include "Formats.h"
 #include "LineList.h"
@@ -249,7 +248,9 @@ int SurveyPacks(const Options& options)
             std::fwrite(text.data(), 1, text.size(), stdout);
         } catch (const std::exception& e) {
             std::fflush(stdout);
-            std::cerr << e.what() << '\n';
+            // A read failure's message names no file: say which pack it was.
+            const std::string message = e.what();
+            std::cerr << (message.find(pack) == std::string::npos ? pack + ": " : "") << message << '\n';
             status = 1;
         }
     }

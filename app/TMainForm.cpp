@@ -20,10 +20,11 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QFile>
-#include <QIcon>
 #include <QMimeData>
 #include <QScreen>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
+#include <QTextDocument>
 #include <QSettings>
 #include <QUrl>
 
@@ -80,7 +81,7 @@ std::vector<std::string> DroppedPaths(const QMimeData* data)
 bool CanTake(const std::vector<std::string>& paths)
 {
     return std::any_of(paths.begin(), paths.end(), [](const std::string& path) {
-        return eit::KindOf(path) == eit::FileKind::Directory || FilterOfFile(path) != 0;
+        return FilterOfFile(path) != 0 || eit::KindOf(path) == eit::FileKind::Directory;
     });
 }
 
@@ -124,6 +125,13 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
     ConnectClick(ui->SaveLog, &TMainForm::SaveLogClick);
     ConnectClick(ui->Stop, &TMainForm::StopClick);
     ConnectClick(ui->BExtList, &TMainForm::BExtListClick);
+    // Once the user edits the results, "Save results" saves what they see.
+    connect(ui->Results, &QPlainTextEdit::textChanged, this, [this] {
+        if (!FWritingResults) {
+            FResultsOurs = false;
+            FResultLines.clear();
+        }
+    });
     // Set here, not in the form: a caption set later would clear it.
     ui->Stop->setShortcut(QKeySequence(Qt::Key_Escape));
 
@@ -348,7 +356,7 @@ void TMainForm::SaveLogClick()
         return;
     eit::LineList lines;
     const QString text = ui->Results->toPlainText();
-    if (FResultsShown && *FResultsShown == text) {
+    if (FResultsOurs) {
         for (const std::string& line : FResultLines)
             lines.Add(line);
     } else if (!text.isEmpty()) {
@@ -529,28 +537,23 @@ void TMainForm::SetExtracted(const std::string& caption)
 
 void TMainForm::ClearResults()
 {
+    const QScopedValueRollback writing(FWritingResults, true);
     ui->Results->clear();
     FResultLines.clear();
-    FResultsShown = QString();
+    FResultsOurs = true;
 }
 
 void TMainForm::AppendResult(const std::string& line)
 {
-    // The raw lines stand for the pane only while it holds nothing else.
-    const bool onlyOurs = FResultsShown && *FResultsShown == ui->Results->toPlainText();
+    const QScopedValueRollback writing(FWritingResults, true);
     ui->Results->appendPlainText(FromText(line));
-    if (onlyOurs) {
+    if (FResultsOurs)
         FResultLines.push_back(line);
-        FResultsShown = ui->Results->toPlainText();
-    } else {
-        FResultLines.clear();
-        FResultsShown.reset();
-    }
 }
 
 int TMainForm::ResultLineCount() const
 {
-    return ui->Results->toPlainText().isEmpty() ? 0 : ui->Results->blockCount();
+    return ui->Results->document()->isEmpty() ? 0 : ui->Results->blockCount();
 }
 
 void TMainForm::FocusResults()

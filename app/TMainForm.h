@@ -6,7 +6,6 @@
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,8 +119,9 @@ private:
     QString FSelectLogDir;
     bool FCloseRequested = false;
     bool FCentred = false;
-    // The lines the batch appended to Results, and the pane's text right
-    // after the last of them; unset while the pane holds anything else.
+    // The lines the batch appended to Results, as bytes; they stand for the
+    // pane until the user changes its text.
     std::vector<std::string> FResultLines;
-    std::optional<QString> FResultsShown = QString();
+    bool FResultsOurs = true;
+    bool FWritingResults = false; // our own change of the pane is under way
 };

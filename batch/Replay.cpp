@@ -12,11 +12,6 @@ namespace {
 
 enum class Marker { None, Format, Source, Target };
 
-bool IsScanBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 Marker MarkerOf(std::string_view word)
 {
     static_assert(LogMarkers.size() == 3);
@@ -85,18 +80,6 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
 
 } // namespace
 
-std::string_view FirstWord(std::string_view text, std::size_t* end)
-{
-    std::size_t start = 0;
-    while (start < text.size() && IsScanBlank(text[start]))
-        ++start;
-    std::size_t stop = start;
-    while (stop < text.size() && !IsScanBlank(text[stop]))
-        ++stop;
-    if (end)
-        *end = stop;
-    return text.substr(start, stop - start);
-}
 
 void ReplayLog(BatchState& state, BatchView& view, const std::string& fileName, const ReplayPackFn& packHandler)
 {

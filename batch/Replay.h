@@ -34,9 +34,4 @@ using ReplayPackFn = std::function<std::int32_t(BatchState& state, BatchView& vi
 void ReplayLog(BatchState& state, BatchView& view, const std::string& fileName,
                const ReplayPackFn& packHandler = {});
 
-// The first word of text as the "%s" scan reads it: leading blanks, tabs and
-// line ends skipped, then everything up to the next of them. Empty when the
-// text holds no word. end receives the index just after the word.
-std::string_view FirstWord(std::string_view text, std::size_t* end = nullptr);
-
 } // namespace eit

@@ -1,8 +1,36 @@
 #include "BatchState.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace eit {
+
+namespace {
+
+bool IsScanBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+std::string_view FirstWord(std::string_view text, std::size_t* end)
+{
+    std::size_t start = 0;
+    while (start < text.size() && IsScanBlank(text[start]))
+        ++start;
+    std::size_t stop = start;
+    while (stop < text.size() && !IsScanBlank(text[stop]))
+        ++stop;
+    if (end)
+        *end = stop;
+    return text.substr(start, stop - start);
+}
+
+bool IsLogMarker(std::string_view word)
+{
+    return std::any_of(LogMarkers.begin(), LogMarkers.end(), [&](const char* marker) { return word == marker; });
+}
 
 std::string DefaultExtListPath()
 {

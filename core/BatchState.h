@@ -7,11 +7,19 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace eit {
 
 // First words of a result-log line that the replay recognises.
 inline constexpr std::array<const char*, 3> LogMarkers{"#Format:", "#Source:", "#Target"};
+
+// The first word of text as the "%s" scan reads it: leading blanks, tabs and
+// line ends skipped, then everything up to the next of them. Empty when the
+// text holds no word. end receives the index just after the word.
+std::string_view FirstWord(std::string_view text, std::size_t* end = nullptr);
+// Whether word is one of LogMarkers.
+bool IsLogMarker(std::string_view word);
 
 // The processing modes. Which input type runs in which mode, and the format
 // names of "#Format: " records, are the batch's table of input types.

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -28,8 +27,8 @@ constexpr std::size_t kBlock = std::size_t{1} << 18;
 // and the window are looked at several times a second.
 constexpr std::uint64_t kCopyChunk = std::uint64_t{8} << 20;
 // Files found changed stay open until they are written, up to this many, so
-// that they are not opened twice; far below the usual limit of 1024 open
-// files per process.
+// that a slot gets the bytes that were compared (its read-back then opens
+// the file anew); far below the usual limit of 1024 open files per process.
 constexpr int kKeptOpen = 512;
 
 std::uint64_t SectorsFor(std::uint64_t bytes)
@@ -69,16 +68,6 @@ void AddGap(InsertPlan& plan, std::uint64_t from, std::uint64_t to, std::uint64_
     from = std::max(from, packLength);
     if (from < to)
         plan.Writes.push_back({PackWrite::Source::Zero, from, to - from, 0, -1, 0});
-}
-
-bool IsLogRecord(const std::string& line)
-{
-    const std::size_t start = line.find_first_not_of(" \t\v\f");
-    if (start == std::string::npos)
-        return false;
-    const std::size_t stop = line.find_first_of(" \t\v\f", start);
-    const std::string_view word = std::string_view(line).substr(start, stop - start); // npos - start: to the end
-    return std::any_of(LogMarkers.begin(), LogMarkers.end(), [&](const char* marker) { return word == marker; });
 }
 
 // Two read buffers for one rebuild: its whole working memory. Left
@@ -286,7 +275,7 @@ void CheckSlotLines(const BatchState& state, const PackDirectory& directory, con
     const LineList& lines = state.ReplayLines;
     for (int slot = 0; slot < kPackSlots; ++slot) {
         const std::int64_t index = std::int64_t{lineIndex} + slot;
-        const bool fits = index < lines.Count() && !IsLogRecord(lines.Get(static_cast<std::int32_t>(index)));
+        const bool fits = index < lines.Count() && !IsLogMarker(FirstWord(lines.Get(static_cast<std::int32_t>(index))));
         if (!fits || (lines.Get(static_cast<std::int32_t>(index)) == "NULL") != directory.Entry(slot).Empty())
             throw FileError("Result log " + state.ReplayFile + " does not match pack " + pack + " at slot "
                             + SlotText(slot));
@@ -530,8 +519,9 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
     // targetPath, or the new pack cannot be created yet (the error then
     // comes where it would without the early start).
     const auto claimed = state.RebuiltPacks.find(targetPath);
+    const bool clash = claimed != state.RebuiltPacks.end() && !SameFile(claimed->second, source.Path());
     std::optional<AtomicFile> out;
-    if (!state.DryRun && (claimed == state.RebuiltPacks.end() || SameFile(claimed->second, source.Path()))) {
+    if (!state.DryRun && !clash) {
         try {
             out.emplace(targetPath);
         } catch (const FileError&) {
@@ -551,10 +541,10 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
         return;
     }
     const InsertPlan plan = PlanInsert(directory, source.Size(), files.Sizes, source.Path());
-    const auto [first, isNew] = state.RebuiltPacks.emplace(targetPath, source.Path());
-    if (!isNew && !SameFile(first->second, source.Path()))
-        throw FileError("Packs " + first->second + " and " + source.Path() + " would be rebuilt as the same file "
+    if (clash)
+        throw FileError("Packs " + claimed->second + " and " + source.Path() + " would be rebuilt as the same file "
                         + targetPath);
+    state.RebuiltPacks.emplace(targetPath, source.Path());
     const std::string summary = name + ": " + Plural(plan.Inserted, "file", "files") + " inserted ("
         + std::to_string(plan.Moved) + " moved to the end), " + std::to_string(files.Kept) + " kept, pack "
         + GroupedNumber(source.Size()) + " -> " + GroupedNumber(plan.Length) + " bytes";

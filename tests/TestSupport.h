@@ -1,7 +1,8 @@
 #pragma once
 
 // What the tests need from the operating system, for Linux and Windows alike.
-// Every system call of the tests lives in TestSupport.cpp; a test file sees
+// Every system call of the tests lives in TestSupportPosix.cpp or
+// TestSupportWindows.cpp; a test file sees
 // only byte-string paths (UTF-8) and the functions below. Where a thing does
 // not exist on a system (FIFOs, sockets and signals on Windows), the test
 // that needs it skips there with EIT_SKIP_ON_WINDOWS.

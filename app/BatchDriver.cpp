@@ -8,6 +8,7 @@
 #include "Formats.h"
 #include "LineList.h"
 #include "PackSurvey.h"
+#include "Replay.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -136,6 +137,15 @@ struct Options {
     bool DryRun = false;
 };
 
+// The open dialog's filter position that the batch of options runs with:
+// --type's with --scan, --mode's otherwise.
+int BatchFilter(const Options& options)
+{
+    if (!options.Scan)
+        return options.Filter;
+    return options.ScanType < 0 ? FilterOfMode("bin") : options.ScanType + 1;
+}
+
 // Reads the command line into options. Returns -1 when the batch or an
 // action is to run, otherwise the exit status (after --help, --version or a
 // usage error, whose message it has printed).
@@ -208,6 +218,9 @@ int ParseArguments(const std::vector<std::string>& args, Options& options)
         }
     }
 
+    // A dry run of another mode would extract for real, over edited files.
+    if (options.DryRun && (options.Task != Action::Batch || BatchFilter(options) != FilterOfMode("log")))
+        return UsageError("--dry-run works only with --mode log");
     if (options.Task != Action::Batch) {
         if (options.Scan)
             return UsageError("--scan does not go with --list or --make-extlist");
@@ -297,9 +310,9 @@ int main(int argc, char** argv)
     // The batch moves the working directory to the output folder, so relative
     // names are made full here, as the open dialog gives them. A relative
     // scan root becomes full the same way; the rest of it stays as typed.
-    int filter = options.Filter;
+    int filter = BatchFilter(options);
     if (options.Scan) {
-        const int scanType = options.ScanType < 0 ? FilterOfMode("bin") - 1 : options.ScanType;
+        const int scanType = filter - 1;
         const std::string scanRoot = Absolute(options.ScanRoot);
         const std::string mask = eit::FilterMask(eit::kInputFilter, scanType);
         eit::CollectFiles(scanRoot, mask, inputs);
@@ -309,7 +322,6 @@ int main(int argc, char** argv)
         }
         state.ScanRoot = scanRoot;
         state.ScannedList = true;
-        filter = scanType + 1;
     } else {
         for (auto& input : inputs)
             input = Absolute(input);
@@ -339,8 +351,8 @@ int main(int argc, char** argv)
     state.ExtListPath = Absolute(state.ExtListPath);
     const std::string dir = NormalPath(Absolute(options.Output));
     // A name too long, a link loop or a folder we may not search is a
-    // refusal, not a crash.
-    if (!eit::CreateDirectories(dir)) {
+    // refusal, not a crash. A dry run writes nothing, folders included.
+    if (!state.DryRun && !eit::CreateDirectories(dir)) {
         std::cerr << "Cannot create directory " << dir << '\n';
         return 1;
     }
@@ -365,8 +377,16 @@ int main(int argc, char** argv)
         return 1;
     }
     const int signal = eit::StopSignal();
-    if (signal == 0)
-        return 0;
+    if (signal == 0) {
+        // A replay that met no pack because a log named none has failed; the
+        // results said why, or, kept back by --quiet, stderr does.
+        if (state.ReplayedPacks != 0 || state.FilesWithoutPacks.empty())
+            return 0;
+        if (options.Console.Quiet)
+            for (const std::string& file : state.FilesWithoutPacks)
+                std::cerr << eit::NoPackRecordLine(file) << '\n';
+        return 1;
+    }
     view.EndLine();
     if (state.ProcessingMode == eit::kModeExtract)
         std::cout << "Stopped after " << state.ExtractedFiles << " files; result.log lists what was done." << std::endl;

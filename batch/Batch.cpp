@@ -6,6 +6,7 @@
 #include "Formats.h"
 
 #include <map>
+#include <vector>
 
 namespace eit {
 
@@ -52,11 +53,14 @@ void Batch::BProcessClick()
     FState.ExtractedBytes = 0;
     FState.ExtractedFiles = 0;
     FState.RebuiltPacks.clear();
+    FState.ReplayedPacks = 0;
+    FState.FilesWithoutPacks.clear();
     FState.TargetDir = CurrentDirectory();
     std::string dir = FState.TargetDir;
     if (FView.PickDirectory(dir)) {
         FState.TargetDir = dir;
         SetCurrentDirectory(dir); // a failure is harmless: TargetDir is used as it is
+        FState.OutputIgnoresCase = CaseProbe(dir);
         CheckInputs();
         FView.SetExtracted("Extracted: 0");
         FView.SetTotal(0);
@@ -80,23 +84,28 @@ void Batch::BProcessClick()
 
 void Batch::CheckInputs() const
 {
-    const int count = FView.InputCount();
-    for (int i = 0; i < count; ++i) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < FView.InputCount(); ++i) {
         // result.log holds one record per line: a break in a name would add
         // records of its own, which a later replay would honour.
-        const std::string entry = FView.InputEntry(i);
+        std::string entry = FView.InputEntry(i);
         if (entry.find_first_of("\r\n") != std::string::npos)
             throw FileError("Cannot process file name with a line break: " + WithBreaksEscaped(entry));
+        entries.push_back(std::move(entry));
     }
     const InputType* type = InputTypeOfMode(FState.ProcessingMode);
-    if (!type || !type->IsPack())
+    if (!type)
         return;
+    if (!type->IsPack()) {
+        CheckPacksNamedOnce(entries);
+        return;
+    }
     // Output files are named after the pack's base name in a folder chosen
     // by OutputPathFor, so packs agreeing in both write the same files.
     std::map<std::string, std::string> packOf;
-    for (int i = 0; i < count; ++i) {
-        const std::string entry = FView.InputEntry(i);
-        const auto [first, isNew] = packOf.emplace(OutputPathFor(FState, entry, PackBaseName(entry)), entry);
+    for (const std::string& entry : entries) {
+        const std::string output = OutputPathFor(FState, entry, PackBaseName(entry));
+        const auto [first, isNew] = packOf.emplace(OutputPathKey(FState, output), entry);
         if (!isNew && !SameFile(first->second, entry))
             throw FileError("Packs " + first->second + " and " + entry + " would write the same files below "
                             + FState.TargetDir + "; extract them separately or scan their folder");

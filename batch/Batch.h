@@ -27,9 +27,11 @@ public:
     // Before the first file, a list the batch cannot run safely is refused
     // with a FileError and nothing written: a name holding CR or LF
     // ("Cannot process file name with a line break: %s", the breaks shown
-    // as \r and \n), and in mode 1 two different packs that would write
-    // the same output files ("Packs %s and %s would write the same files
-    // below %s; extract them separately or scan their folder").
+    // as \r and \n), in mode 1 two different packs that would write the
+    // same output files, compared as CaseProbe says the output folder
+    // compares names ("Packs %s and %s would write the same files below %s;
+    // extract them separately or scan their folder"), and in the replay
+    // modes one pack named in two sections (CheckPacksNamedOnce).
     // Does nothing while a batch is already running (a click that reaches
     // us through the running batch's event pump).
     void BProcessClick();
@@ -47,6 +49,9 @@ public:
     // When set, what the list replay hands every pack source to in place of
     // its format's replay handler.
     ReplayPackFn PackHandler;
+    // Asked once per batch whether the output folder takes names that differ
+    // only in case as one (BatchState::OutputIgnoresCase).
+    std::function<bool(const std::string& folder)> CaseProbe = FolderIgnoresCase;
 
 private:
     void CheckInputs() const;

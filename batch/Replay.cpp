@@ -1,10 +1,14 @@
 #include "Replay.h"
 
+#include "FileError.h"
 #include "FileUtil.h"
 #include "Formats.h"
+#include "PackDirectory.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <utility>
 
 namespace eit {
 
@@ -24,6 +28,24 @@ Marker MarkerOf(std::string_view word)
     return Marker::None;
 }
 
+// The marker that starts line; for a record, line is cut down to its value:
+// the marker, the blank after it and any indentation before it go.
+Marker TakeMarker(std::string& line)
+{
+    std::size_t wordEnd = 0;
+    const Marker marker = MarkerOf(FirstWord(line, &wordEnd));
+    if (marker != Marker::None)
+        line.erase(0, std::min(wordEnd + 1, line.size()));
+    return marker;
+}
+
+// The pack format whose mode is mode; nullptr when it is none.
+const InputType* PackFormatOfMode(std::uint8_t mode)
+{
+    const InputType* type = InputTypeOfMode(mode);
+    return type && type->Replay ? type : nullptr;
+}
+
 int TotalPosition(std::int32_t line, std::int32_t count)
 {
     // A file of one line shows its only line as done.
@@ -37,15 +59,10 @@ int TotalPosition(std::int32_t line, std::int32_t count)
 std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, const ReplayPackFn& packHandler)
 {
     std::string line = state.ReplayLines.Get(i);
-    std::size_t wordEnd = 0;
-    const Marker marker = MarkerOf(FirstWord(line, &wordEnd));
+    const Marker marker = TakeMarker(line);
     state.MarkerFlag = marker == Marker::None ? 1 : 0;
     if (marker == Marker::None)
         return i;
-
-    // The marker, the blank after it and any indentation before it go; a
-    // record written by the batch keeps just its value.
-    line.erase(0, std::min(wordEnd + 1, line.size()));
     state.ReplayLines.Put(i, line);
 
     if (marker == Marker::Format) {
@@ -69,10 +86,11 @@ std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, cons
     view.ReportReplayStep("Opened " + path);
     const std::string name = FileNamePart(path);
     view.SetStatus("Processing " + name + "...");
-    const InputType* format = InputTypeOfMode(state.ReplayMode);
-    if (!format || !format->Replay)
+    const InputType* format = PackFormatOfMode(state.ReplayMode);
+    if (!format)
         return i;
     const std::string target = JoinPath(state.TargetDir, name);
+    ++state.ReplayedPacks;
     // The handler says what it did with the pack in the results.
     return packHandler ? packHandler(state, view, source.File(), target, i + 1)
                        : format->Replay(state, view, source.File(), target, i + 1);
@@ -94,12 +112,59 @@ void ReplayLog(BatchState& state, BatchView& view, const std::string& fileName, 
 
     // The count is read afresh before every line: the pack handler may
     // insert or consume lines.
+    bool namedPack = false;
     for (std::int32_t i = 0; i < lines.Count() && state.StopFlag.load() == 0; ++i) {
         view.SetStatus(status);
         view.SetTotal(TotalPosition(i, lines.Count()));
         i = ReplayLine(state, view, i, packHandler);
+        namedPack = namedPack || PackFormatOfMode(state.ReplayMode) != nullptr;
         view.SetProgress(std::min(view.ProgressPosition() + 1, 100));
         view.ProcessEvents();
+    }
+    if (!namedPack && state.StopFlag.load() == 0) {
+        state.FilesWithoutPacks.push_back(fileName);
+        view.AppendResult(NoPackRecordLine(fileName));
+    }
+}
+
+std::string NoPackRecordLine(const std::string& fileName)
+{
+    return fileName + ": no \"#Format: BIN\" record, nothing rebuilt";
+}
+
+void CheckPacksNamedOnce(const std::vector<std::string>& files)
+{
+    struct Naming {
+        std::string Pack;
+        const std::string* File;
+    };
+    // Keyed by the file's identity, which every path reaching it shares.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, Naming> named;
+    LineList lines;
+    for (const std::string& file : files) {
+        lines.Clear();
+        try {
+            lines.LoadFromFile(file);
+        } catch (const FileError&) {
+            continue;
+        }
+        std::uint8_t mode = kReplayNoFormat;
+        for (std::size_t i = 0; i < lines.Items().size(); ++i) {
+            std::string line = lines.Items()[i];
+            const Marker marker = TakeMarker(line);
+            if (marker == Marker::Format)
+                mode = ModeOfFormatName(FirstWord(line));
+            FileStamp stamp;
+            if (marker != Marker::Source || !PackFormatOfMode(mode) || KindOf(line) != FileKind::Regular
+                || !StampOf(line, stamp))
+                continue;
+            const auto [first, isNew] = named.try_emplace({stamp.Device, stamp.Number}, Naming{line, &file});
+            if (!isNew)
+                throw FileError("Pack " + first->second.Pack + " is named twice in the replay (" + *first->second.File
+                                + ", " + file + "); replay one log at a time");
+            // The pack's slot lines are its handler's, records or not.
+            i += kPackSlots;
+        }
     }
 }
 

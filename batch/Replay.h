@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace eit {
 
@@ -24,7 +25,10 @@ using ReplayPackFn = std::function<std::int32_t(BatchState& state, BatchView& vi
 // packHandler when one is given) with TargetDir/name and the index of the
 // next line. Sources that do not exist, and FIFOs, sockets and devices, are
 // passed over. Reports every source it opens or passes over through
-// view.ReportReplayStep. Shows "Processing <name>..." for the file
+// view.ReportReplayStep. Counts every source handed to a pack handler in
+// state.ReplayedPacks. A file that ends with no "#Format: " record having
+// named a pack format adds NoPackRecordLine(fileName) to the results and
+// fileName to state.FilesWithoutPacks, unless it was stopped. Shows "Processing <name>..." for the file
 // and for each source, moves Total to the share of lines reached and
 // Progress by one per line, and pumps events once per line. Stops before the
 // next line once StopFlag is set. Never writes to the replayed file; a
@@ -33,5 +37,17 @@ using ReplayPackFn = std::function<std::int32_t(BatchState& state, BatchView& vi
 // opened for reading, and whatever the pack handler throws.
 void ReplayLog(BatchState& state, BatchView& view, const std::string& fileName,
                const ReplayPackFn& packHandler = {});
+
+// "<fileName>: no "#Format: BIN" record, nothing rebuilt".
+std::string NoPackRecordLine(const std::string& fileName);
+
+// Reads files, in order, as ReplayLog reads them and throws FileError "Pack
+// %s is named twice in the replay (%s, %s); replay one log at a time" when
+// two "#Source: " records that a replay would hand to a pack handler (an
+// existing regular file after a pack format's record) name one file, by the
+// same path or by two; the message names the pack as the first record does
+// and the files holding the two records (one file twice when it holds both).
+// A file that cannot be read is passed over: its replay reports it.
+void CheckPacksNamedOnce(const std::vector<std::string>& files);
 
 } // namespace eit

@@ -1,5 +1,7 @@
 #include "BatchState.h"
 
+#include "FileUtil.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -30,6 +32,11 @@ std::string_view FirstWord(std::string_view text, std::size_t* end)
 bool IsLogMarker(std::string_view word)
 {
     return std::any_of(LogMarkers.begin(), LogMarkers.end(), [&](const char* marker) { return word == marker; });
+}
+
+std::string OutputPathKey(const BatchState& state, std::string_view path)
+{
+    return state.OutputIgnoresCase ? AsciiUpper(path) : std::string(path);
 }
 
 std::string DefaultExtListPath()

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace eit {
 
@@ -57,11 +58,25 @@ struct BatchState {
     std::string ReplayFile;              // the file being replayed
 
     // Rebuilding packs from a replay: each pack path rebuilt in this batch
-    // with the source it was rebuilt from (emptied when a batch starts), and
-    // whether rebuilds only report what they would do.
+    // (its OutputPathKey) with the source it was rebuilt from (emptied when a
+    // batch starts), and whether rebuilds only report what they would do.
     std::map<std::string, std::string> RebuiltPacks;
     bool DryRun = false;
+    // What the replays of a batch came to (emptied when a batch starts): the
+    // sources handed to a pack format's replay handler, and the replayed
+    // files in which no "#Format: " record named a pack format.
+    std::int64_t ReplayedPacks = 0;
+    std::vector<std::string> FilesWithoutPacks;
+
+    // Whether the output folder's file system takes names that differ only
+    // in case as one name; found out when a batch has its output folder.
+    bool OutputIgnoresCase = false;
 };
+
+// path as the output folder tells names apart: its ASCII letters upper-cased
+// when state.OutputIgnoresCase, otherwise as it is. Two output paths name
+// one file when their keys are equal.
+std::string OutputPathKey(const BatchState& state, std::string_view path);
 
 // Everything of the window that the batch, the extraction and the replay
 // touch. The main window implements it with its widgets; tests and the

@@ -145,6 +145,16 @@ bool PathExists(const std::string& path);
 // the same only as equal texts.
 bool SameFile(const std::string& a, const std::string& b);
 
+// Whether the file system holding folder finds a name also when it is
+// written in another case, so that names differing only in case name one
+// file. Always true on Windows. Elsewhere folder, or while it does not exist
+// its nearest existing parent, is asked: the name of one of its entries is
+// looked up in another case, or, when no entry's name has a letter, the name
+// of a temporary file made for the purpose and removed at once. A folder
+// that can neither be read nor written to answers false. Never throws
+// (except std::bad_alloc).
+bool FolderIgnoresCase(const std::string& folder);
+
 // Gives the existing file a second name, newPath, in the same file system.
 // False, changing nothing, when newPath exists or the file system cannot
 // link.

@@ -432,6 +432,69 @@ bool SameFile(const std::string& a, const std::string& b)
     return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
 
+namespace {
+
+// name with the case of its ASCII letters swapped.
+std::string OtherCase(std::string_view name)
+{
+    std::string swapped(name);
+    for (char& c : swapped)
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+            c = static_cast<char>(c ^ 0x20);
+    return swapped;
+}
+
+// Whether a and b are one entry of the file system, links not followed.
+bool SameEntry(const std::string& a, const std::string& b)
+{
+    struct stat x, y;
+    return ::lstat(a.c_str(), &x) == 0 && ::lstat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+// The name of the first entry of folder that holds a letter; "" when there
+// is none or the folder cannot be read.
+std::string EntryWithLetter(const std::string& folder)
+{
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing)
+        return {};
+    std::string found;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (OtherCase(entry->d_name) != entry->d_name) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    ::closedir(listing);
+    return found;
+}
+
+} // namespace
+
+bool FolderIgnoresCase(const std::string& folder)
+{
+    std::string at = folder;
+    while (KindOf(at) != FileKind::Directory) {
+        std::string up = DirectoryPart(at);
+        while (up.size() > 1 && up.back() == '/')
+            up.pop_back();
+        if (up.empty() || up == at)
+            return false;
+        at = up;
+    }
+    // A name the folder holds already answers without writing anything.
+    if (const std::string name = EntryWithLetter(at); !name.empty())
+        return SameEntry(JoinPath(at, name), JoinPath(at, OtherCase(name)));
+    std::string temp;
+    const int handle = CreateNamedTemp(JoinPath(at, "probe"), temp);
+    if (handle < 0)
+        return false;
+    ::close(handle);
+    const bool ignores = SameEntry(temp, DirectoryPart(temp) + OtherCase(FileNamePart(temp)));
+    ::unlink(temp.c_str());
+    return ignores;
+}
+
 bool LookUpFile(const std::string& path, FileStatus& status)
 {
     struct stat st;

@@ -364,6 +364,13 @@ bool LinkFile(const std::string& existing, const std::string& newPath)
     return ::CreateHardLinkW(SystemPath(newPath).c_str(), SystemPath(existing).c_str(), nullptr);
 }
 
+bool FolderIgnoresCase(const std::string&)
+{
+    // Folders marked case-sensitive exist, but programs and users on Windows
+    // take two names differing only in case as one file.
+    return true;
+}
+
 namespace {
 
 // The stamp of an open file; false when the system cannot tell it.

@@ -518,7 +518,8 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
     // written, or the pack would be refused as a second one rebuilt at
     // targetPath, or the new pack cannot be created yet (the error then
     // comes where it would without the early start).
-    const auto claimed = state.RebuiltPacks.find(targetPath);
+    const std::string targetKey = OutputPathKey(state, targetPath);
+    const auto claimed = state.RebuiltPacks.find(targetKey);
     const bool clash = claimed != state.RebuiltPacks.end() && !SameFile(claimed->second, source.Path());
     std::optional<AtomicFile> out;
     if (!state.DryRun && !clash) {
@@ -544,7 +545,7 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
     if (clash)
         throw FileError("Packs " + claimed->second + " and " + source.Path() + " would be rebuilt as the same file "
                         + targetPath);
-    state.RebuiltPacks.emplace(targetPath, source.Path());
+    state.RebuiltPacks.emplace(targetKey, source.Path());
     const std::string summary = name + ": " + Plural(plan.Inserted, "file", "files") + " inserted ("
         + std::to_string(plan.Moved) + " moved to the end), " + std::to_string(files.Kept) + " kept, pack "
         + GroupedNumber(source.Size()) + " -> " + GroupedNumber(plan.Length) + " bytes";

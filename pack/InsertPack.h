@@ -87,7 +87,7 @@ std::string GroupedNumber(std::uint64_t value);
 // slot's file that is a folder or cannot be read), "Data pack %s is shorter
 // than its 65536-byte directory", the errors of PlanInsert, "Packs %s and
 // %s would be rebuilt as the same file %s" (a second pack of the batch
-// rebuilt at the same targetPath), "Rebuilt pack %s does not hold file %s
+// rebuilt at a targetPath of the same OutputPathKey), "Rebuilt pack %s does not hold file %s
 // at slot %04X" (a file changed while it was inserted), and the errors of
 // writing targetPath.
 void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& source, const std::string& targetPath,

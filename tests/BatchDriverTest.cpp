@@ -224,6 +224,42 @@ TEST(BatchDriver, ReplaysResultLogsLineByLineWithoutWritingALog)
     EXPECT_EQ(quiet.Err, "");
 }
 
+// A log in which no record names a pack format rebuilds nothing and says
+// so; a run in which no pack was rebuilt or checked then fails.
+TEST(BatchDriver, LogNamingNoPackFailsTheRunUnlessAPackWasChecked)
+{
+    TempDir dir;
+    WriteFile(dir.File("DATA.BIN"), PackBuilder().Entry(1, 1).Bytes());
+    std::string section = "#Format: BIN\r\n#Source: " + dir.File("DATA.BIN") + "\r\n";
+    for (int slot = 0; slot < 8192; ++slot)
+        section += slot == 1 ? dir.File("missing.tim") + "\r\n" : "NULL\r\n";
+    WriteFile(dir.File("packs.log"), section);
+    WriteFile(dir.File("lower.log"), "#Format: bin\r\n#Source: " + dir.File("DATA.BIN") + "\r\n");
+    WriteFile(dir.File("joined.log"), "#Format:BIN\r\n");
+    const auto said = [&](const std::string& log) {
+        return dir.File(log) + ": no \"#Format: BIN\" record, nothing rebuilt\n";
+    };
+    const std::string opened = "Opened " + dir.File("DATA.BIN") + "\n";
+    const std::string checked = "DATA.BIN: no file changed, pack left as it was\n";
+    const struct {
+        std::string Args;
+        int Status;
+        std::string Out;
+        std::string Err;
+    } rows[] = {
+        {"lower.log", 1, opened + said("lower.log") + "Operation complete!\n", ""},
+        {"-q lower.log joined.log", 1, "Operation complete!\n", said("lower.log") + said("joined.log")},
+        {"joined.log packs.log", 0, said("joined.log") + opened + checked + "Operation complete!\n", ""},
+        {"--dry-run packs.log lower.log", 0, opened + checked + opened + said("lower.log") + "Operation complete!\n", ""},
+    };
+    for (const auto& row : rows) {
+        const DriverRun run = RunDriver(dir, "--mode log -o " + dir.File("out") + " " + row.Args);
+        EXPECT_EQ(run.Status, row.Status) << row.Args;
+        EXPECT_EQ(run.Out, row.Out) << row.Args;
+        EXPECT_EQ(run.Err, row.Err) << row.Args;
+    }
+}
+
 // Progress goes to stderr: nothing when it is no terminal, unless asked
 // for, and then one plain line per change; --quiet leaves only the end.
 TEST(BatchDriver, ProgressLinesOnlyWhenAskedForAndQuietKeepsOnlyTheEnd)
@@ -380,6 +416,38 @@ TEST(BatchDriver, FailurePrintsTheExactMessageAndExitsNonZero)
                                           + dir.File("ext.txt"));
     EXPECT_EQ(noList.Status, 1);
     EXPECT_EQ(noList.Err, "Data pack " + dir.File("ext.txt") + " is shorter than its 65536-byte directory\n");
+}
+
+// A dry run belongs to mode log: elsewhere it would write for real. It
+// creates no folder either.
+TEST(BatchDriver, DryRunOutsideModeLogIsBadUsageAndNoDryRunCreatesAFolder)
+{
+    TempDir dir;
+    WriteFile(dir.File("DATA.BIN"), PackBuilder().Entry(0, 1).Bytes());
+    WriteFile(dir.File("p.lst"), "DATA.BIN\r\n");
+    WriteFile(dir.File("logs/r.log"), "#Format: BIN\r\n#Source: " + dir.File("gone.bin") + "\r\n");
+    WriteFile(dir.File("ext.txt"), "tim\r\n");
+    const std::string refused =
+        "extract-insert-batch: --dry-run works only with --mode log\nTry 'extract-insert-batch --help'.\n";
+    const struct {
+        std::string Args;
+        int Status;
+    } rows[] = {
+        {"--dry-run DATA.BIN", 2},
+        {"--mode bin --dry-run DATA.BIN", 2},
+        {"--mode lst --dry-run p.lst", 2},
+        {"--dry-run --scan " + dir.Path(), 2},
+        {"--mode log --dry-run --scan " + dir.Path() + " --type lst", 2},
+        {"--dry-run --list DATA.BIN", 2},
+        {"--mode log --dry-run logs/r.log", 0},
+        {"--dry-run --scan " + dir.File("logs") + " --type log", 0},
+    };
+    for (const auto& row : rows) {
+        const DriverRun run = RunDriver(dir, "-e ext.txt -o " + dir.File("new/a/b") + " " + row.Args);
+        EXPECT_EQ(run.Status, row.Status) << row.Args << '\n' << run.Err;
+        EXPECT_EQ(run.Err, row.Status == 2 ? refused : "") << row.Args;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("new"))) << row.Args;
+    }
 }
 
 TEST(BatchDriver, UsageErrorsExitWithTwo)

@@ -229,7 +229,8 @@ struct ListRow {
     const char* Name;
     std::function<void(test::BatchScene&)> Arrange;
     std::function<std::string(const test::BatchScene&)> Message;
-    // Links need a privilege on Windows, and its names cannot hold CR or LF.
+    // Links need a privilege on Windows, its names cannot hold CR or LF, and
+    // it takes names differing only in case as one.
     bool PosixOnly = false;
 };
 
@@ -253,6 +254,46 @@ void Scanned(test::BatchScene& s)
 {
     s.State.ScannedList = true;
     s.State.ScanRoot = s.Dir.Path();
+}
+
+// Where the output folder takes names differing only in case as one.
+void CaseBlindOutput(test::BatchScene& s)
+{
+    s.TheBatch.CaseProbe = [](const std::string&) { return true; };
+}
+
+void CaseKeepingOutput(test::BatchScene& s)
+{
+    s.TheBatch.CaseProbe = [](const std::string&) { return false; };
+}
+
+std::string NamedTwice(const test::BatchScene& s, const std::string& pack, const std::string& first,
+                       const std::string& second)
+{
+    return "Pack " + s.Dir.File(pack) + " is named twice in the replay (" + s.Dir.File(first) + ", "
+        + s.Dir.File(second) + "); replay one log at a time";
+}
+
+// Logs replayed in the batch, each a list of records; the packs' handler
+// rebuilds nothing.
+void ReplayedLogs(test::BatchScene& s, const std::vector<std::pair<std::string, std::string>>& logs)
+{
+    s.WritePack("a/DATA.BIN");
+    s.State.ProcessingMode = kModeReplayLogs;
+    s.TheBatch.PackHandler = [](BatchState&, BatchView&, const ReadOnlyFile&, const std::string&, std::int32_t index) {
+        return index;
+    };
+    for (const auto& [name, records] : logs)
+        s.AddInput(name, records);
+}
+
+// A pack's section of a log: its records and its slot lines.
+std::string Section(const test::BatchScene& s, const std::string& pack)
+{
+    std::string text = "#Format: BIN\r\n#Source: " + s.Dir.File(pack) + "\r\n";
+    for (int slot = 0; slot < 8192; ++slot)
+        text += "NULL\r\n";
+    return text;
 }
 
 const ListRow kListRows[] = {
@@ -303,6 +344,52 @@ const ListRow kListRows[] = {
          s.State.ProcessingMode = kModeReplayLogs;
          s.AddInput("a/r.log", "");
          s.AddInput("b/r.log", "");
+     },
+     nullptr},
+    {"PacksWhoseNamesDifferInCaseWhereCaseDoesNotCount",
+     [](test::BatchScene& s) {
+         s.AddPack("GAME/P.BIN");
+         s.AddPack("GAME2/p.bin");
+         CaseBlindOutput(s);
+     },
+     [](const test::BatchScene& s) { return Clash(s, "GAME/P.BIN", "GAME2/p.bin"); }},
+    {"PacksWhoseNamesDifferInCaseWhereCaseCounts",
+     [](test::BatchScene& s) {
+         s.AddPack("GAME/P.BIN");
+         s.AddPack("GAME2/p.bin");
+         CaseKeepingOutput(s);
+     },
+     nullptr},
+    {"ScannedFoldersDifferingInCaseWhereCaseDoesNotCount",
+     [](test::BatchScene& s) {
+         s.AddPack("x/DATA.BIN");
+         s.AddPack("X/DATA.BIN");
+         Scanned(s);
+         CaseBlindOutput(s);
+     },
+     [](const test::BatchScene& s) { return Clash(s, "x/DATA.BIN", "X/DATA.BIN"); }, true},
+    {"PackNamedInTwoSectionsOfOneLog",
+     [](test::BatchScene& s) {
+         ReplayedLogs(s, {{"r.log", Section(s, "a/DATA.BIN") + Section(s, "a/DATA.BIN")}});
+     },
+     [](const test::BatchScene& s) { return NamedTwice(s, "a/DATA.BIN", "r.log", "r.log"); }},
+    {"PackNamedInTwoLogs",
+     [](test::BatchScene& s) {
+         ReplayedLogs(s, {{"one.log", Section(s, "a/DATA.BIN")}, {"two.log", Section(s, "a/DATA.BIN")}});
+     },
+     [](const test::BatchScene& s) { return NamedTwice(s, "a/DATA.BIN", "one.log", "two.log"); }},
+    {"PackNamedThroughALinkedFolder",
+     [](test::BatchScene& s) {
+         std::filesystem::create_directories(s.Dir.File("a"));
+         std::filesystem::create_directory_symlink("a", s.Dir.File("l"));
+         ReplayedLogs(s, {{"one.log", Section(s, "l/DATA.BIN")}, {"two.log", Section(s, "a/DATA.BIN")}});
+     },
+     [](const test::BatchScene& s) { return NamedTwice(s, "l/DATA.BIN", "one.log", "two.log"); }, true},
+    {"PackNamedAgainWithoutAPackFormatOrMissing",
+     [](test::BatchScene& s) {
+         ReplayedLogs(s, {{"one.log", Section(s, "a/DATA.BIN") + Section(s, "gone.bin")},
+                          {"two.log", "#Format: \r\n#Source: " + s.Dir.File("a/DATA.BIN") + "\r\n"
+                                          + Section(s, "gone.bin")}});
      },
      nullptr},
     {"LineFeedInAPackName",

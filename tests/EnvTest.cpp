@@ -163,6 +163,43 @@ TEST(ListFolder, TellsKindsLinksAndHiddenEntries)
     EXPECT_TRUE(entries.empty());
 }
 
+// The file systems the tests run on tell names apart by case, Windows
+// aside. Asking leaves nothing behind, also where the answer takes a file
+// of its own or the folder is not there yet.
+TEST(FolderIgnoresCase, AnswersForTheFolderAndLeavesNothingBehind)
+{
+    const struct {
+        const char* Name;
+        std::vector<const char*> Files;
+        const char* Folder;
+        bool ReadOnly = false;
+        bool PosixOnly = false;
+    } rows[] = {
+        {"an empty folder", {}, "f"},
+        {"a folder with a named entry", {"f/Data.bin"}, "f"},
+        {"names in both cases", {"f/data", "f/DATA"}, "f", false, true},
+        {"names without letters", {"f/0001", "f/.-_"}, "f"},
+        {"a folder not made yet", {}, "f/new/deeper"},
+        {"a read-only empty folder", {}, "f", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        if (row.PosixOnly && test::kOnWindows)
+            continue;
+        TempDir dir;
+        std::filesystem::create_directories(test::FsPath(dir.File("f")));
+        for (const char* file : row.Files)
+            WriteFile(dir.File(file), "x");
+        if (row.ReadOnly)
+            test::SetMode(dir.File("f"), 0555);
+        const std::string before = test::ListTree(dir.Path());
+        EXPECT_EQ(FolderIgnoresCase(dir.File(row.Folder)), test::kOnWindows);
+        EXPECT_EQ(test::ListTree(dir.Path()), before);
+        EXPECT_EQ(KindOf(dir.File("f/new")), FileKind::Missing);
+        test::SetMode(dir.File("f"), 0755);
+    }
+}
+
 // Many paths looked at together get KindOf's answers, whatever their
 // folders hold: links, special files, names in another case, folders that
 // are missing or are files.

@@ -281,6 +281,86 @@ TEST_F(ReplayTest, ProjectListEntriesAreReplayedAsLogs)
     EXPECT_EQ(View.Messages.size(), 1u);
 }
 
+// A file whose "#Format: " records name no pack format rebuilds nothing,
+// and says so once it is read to its end.
+TEST_F(ReplayTest, FileNamingNoPackFormatSaysSo)
+{
+    const std::string pack = WritePack("a.bin");
+    const std::string none = NoPackRecordLine(Dir.File("r.log"));
+    const struct {
+        std::string Text;
+        std::int64_t Packs;
+        bool Said;
+    } rows[] = {
+        {"", 0, true},
+        {"#Format: bin\n#Source: " + pack + "\n", 0, true},
+        {"#Format:BIN\n#Source: " + pack + "\n", 0, true},
+        {"#Format: \n#Source: " + pack + "\n#Format: LST\n", 0, true},
+        {"#Format: BIN\n#Source: " + Dir.File("missing.bin") + "\n", 0, false},
+        {"#Format: BIN\n#Format: \n", 0, false},
+        {"  #Format: BIN\n#Source: " + pack + "\n", 1, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Text);
+        View.Results.clear();
+        State.FilesWithoutPacks.clear();
+        State.ReplayedPacks = 0;
+        Replay(row.Text);
+        EXPECT_EQ(State.ReplayedPacks, row.Packs);
+        EXPECT_EQ(View.Results, row.Said ? std::vector<std::string>{none} : std::vector<std::string>{});
+        EXPECT_EQ(State.FilesWithoutPacks, row.Said ? std::vector<std::string>{Dir.File("r.log")}
+                                                    : std::vector<std::string>{});
+    }
+    EXPECT_EQ(none, Dir.File("r.log") + ": no \"#Format: BIN\" record, nothing rebuilt");
+
+    // A stopped replay has not read the file to its end.
+    View.Results.clear();
+    State.StopFlag = 1;
+    Replay("");
+    EXPECT_TRUE(View.Results.empty());
+}
+
+// Two packs whose names differ only in case are rebuilt as one file where
+// the output folder takes such names as one, and as two elsewhere.
+TEST_F(ReplayTest, PacksRebuiltUnderNamesDifferingInCaseClashOnlyWhereCaseDoesNotCount)
+{
+    const PackBuilder builder = PackBuilder().Entry(0, 1);
+    WriteFile(Dir.File("edited"), "edited");
+    const auto section = [&](const std::string& pack) {
+        std::string text = "#Format: BIN\r\n#Source: " + WritePack(pack, builder) + "\r\n" + Dir.File("edited") + "\r\n";
+        for (int slot = 1; slot < 8192; ++slot)
+            text += "NULL\r\n";
+        return text;
+    };
+    const struct {
+        std::string Second;
+        bool IgnoresCase;
+        std::string Rebuilt;       // the output folder afterwards
+        std::string Clash;         // the second pack's target named by the error; "" for none
+    } rows[] = {
+        {"b/P.BIN", false, "P.BIN\n", "P.BIN"},
+        {"b/p.bin", false, "P.BIN\np.bin\n", ""},
+        {"b/p.bin", true, "P.BIN\n", "p.bin"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Second + (row.IgnoresCase ? " where case does not count" : ""));
+        std::filesystem::remove_all(*View.PickedDir);
+        std::filesystem::create_directories(*View.PickedDir);
+        WriteFile(Dir.File("r.log"), section("a/P.BIN") + section(row.Second));
+        View.Inputs = {Dir.File("r.log")};
+        State.ProcessingMode = kModeReplayLogs;
+        TheBatch.PackHandler = ReplayPack;
+        TheBatch.CaseProbe = [&](const std::string& folder) {
+            EXPECT_EQ(folder, *View.PickedDir);
+            return row.IgnoresCase;
+        };
+        const std::string error = test::ErrorOf([&] { TheBatch.BProcessClick(); }, "");
+        EXPECT_EQ(error, row.Clash.empty() ? "" : "Packs " + Dir.File("a/P.BIN") + " and " + Dir.File(row.Second)
+                                                    + " would be rebuilt as the same file " + Out(row.Clash));
+        EXPECT_EQ(test::ListTree(*View.PickedDir), row.Rebuilt);
+    }
+}
+
 // A FIFO, socket or device named as a source is passed over like a missing
 // file: never opened for writing, never handed over, no error.
 TEST_F(ReplayTest, SpecialFileSourcesArePassedOver)

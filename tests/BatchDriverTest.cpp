@@ -250,7 +250,8 @@ TEST(BatchDriver, LogNamingNoPackFailsTheRunUnlessAPackWasChecked)
         {"lower.log", 1, opened + said("lower.log") + "Operation complete!\n", ""},
         {"-q lower.log joined.log", 1, "Operation complete!\n", said("lower.log") + said("joined.log")},
         {"joined.log packs.log", 0, said("joined.log") + opened + checked + "Operation complete!\n", ""},
-        {"--dry-run packs.log lower.log", 0, opened + checked + opened + said("lower.log") + "Operation complete!\n", ""},
+        {"--dry-run packs.log lower.log", 0,
+         opened + checked + opened + said("lower.log") + "Operation complete!\n", ""},
     };
     for (const auto& row : rows) {
         const DriverRun run = RunDriver(dir, "--mode log -o " + dir.File("out") + " " + row.Args);

@@ -327,7 +327,8 @@ TEST_F(ReplayTest, PacksRebuiltUnderNamesDifferingInCaseClashOnlyWhereCaseDoesNo
     const PackBuilder builder = PackBuilder().Entry(0, 1);
     WriteFile(Dir.File("edited"), "edited");
     const auto section = [&](const std::string& pack) {
-        std::string text = "#Format: BIN\r\n#Source: " + WritePack(pack, builder) + "\r\n" + Dir.File("edited") + "\r\n";
+        std::string text =
+            "#Format: BIN\r\n#Source: " + WritePack(pack, builder) + "\r\n" + Dir.File("edited") + "\r\n";
         for (int slot = 1; slot < 8192; ++slot)
             text += "NULL\r\n";
         return text;

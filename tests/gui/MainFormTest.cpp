@@ -302,6 +302,18 @@ TEST_F(MainFormTest, WindowAndBatchDriverWriteTheSameFiles)
     EXPECT_EQ(ReadFile(Dir.File("win/RAW/b_0009.raw")), ReadFile(Dir.File("cli/RAW/b_0009.raw")));
 }
 
+// A replayed log that names no pack format says so in the results pane.
+TEST_F(MainFormTest, ReplayedLogNamingNoPackSaysSoInTheResults)
+{
+    Add({File("r.log", "#Format: bin\r\n")}, 3);
+    PickOut();
+    Click(ui.BProcess);
+    EXPECT_EQ(ui.Results->toPlainText(),
+              PathOf("r.log") + QStringLiteral(": no \"#Format: BIN\" record, nothing rebuilt"));
+    EXPECT_TRUE(ui.SaveLog->isEnabled());
+    EXPECT_EQ(Dialogs.Messages, kCompleted);
+}
+
 TEST_F(MainFormTest, CancelledPickerStillCompletes)
 {
     Add({Pack("a.bin")}, 1);

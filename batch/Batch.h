@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BatchState.h"
+#include "Env.h"
 #include "Replay.h"
 
 #include <cstdint>

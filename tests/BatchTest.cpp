@@ -229,8 +229,7 @@ struct ListRow {
     const char* Name;
     std::function<void(test::BatchScene&)> Arrange;
     std::function<std::string(const test::BatchScene&)> Message;
-    // Links need a privilege on Windows, its names cannot hold CR or LF, and
-    // it takes names differing only in case as one.
+    // Links need a privilege on Windows, and its names cannot hold CR or LF.
     bool PosixOnly = false;
 };
 
@@ -360,14 +359,6 @@ const ListRow kListRows[] = {
          CaseKeepingOutput(s);
      },
      nullptr},
-    {"ScannedFoldersDifferingInCaseWhereCaseDoesNotCount",
-     [](test::BatchScene& s) {
-         s.AddPack("x/DATA.BIN");
-         s.AddPack("X/DATA.BIN");
-         Scanned(s);
-         CaseBlindOutput(s);
-     },
-     [](const test::BatchScene& s) { return Clash(s, "x/DATA.BIN", "X/DATA.BIN"); }, true},
     {"PackNamedInTwoSectionsOfOneLog",
      [](test::BatchScene& s) {
          ReplayedLogs(s, {{"r.log", Section(s, "a/DATA.BIN") + Section(s, "a/DATA.BIN")}});

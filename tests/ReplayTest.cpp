@@ -345,6 +345,8 @@ TEST_F(ReplayTest, PacksRebuiltUnderNamesDifferingInCaseClashOnlyWhereCaseDoesNo
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Second + (row.IgnoresCase ? " where case does not count" : ""));
+        if (test::kOnWindows && row.Rebuilt == "P.BIN\np.bin\n")
+            continue; // its folders hold no two such names
         std::filesystem::remove_all(*View.PickedDir);
         std::filesystem::create_directories(*View.PickedDir);
         WriteFile(Dir.File("r.log"), section("a/P.BIN") + section(row.Second));

@@ -5,6 +5,7 @@
 #include "FileError.h"
 #include "InsertPack.h"
 #include "LineList.h"
+#include "PackBuilder.h"
 #include "PackDirectory.h"
 #include "TestSupport.h"
 
@@ -616,6 +617,56 @@ TEST(InsertPack, DriverDryRunPrintsTheSameLineAndWritesNothing)
     EXPECT_EQ(real.Status, 0) << real.Err;
     EXPECT_EQ(real.Out, opened + line + "Operation complete!\n");
     EXPECT_TRUE(ReadFile(dir.File("new/DATA.BIN")).substr(kPackDirectorySize, 2048) == Padded("new"));
+}
+
+// A stop during a run that replaces many packs in their folder ends with
+// words that hold for every pack: each one the results call rebuilt was
+// replaced and has its original beside it, every other one is as it was
+// and has no .bak.
+TEST(InsertPack, DriverStopLeavesEveryPackAsItsLineSays)
+{
+    EIT_SKIP_ON_WINDOWS("no signals on Windows");
+    TempDir dir;
+    const std::string pack = PackBuilder().Entry(1, 2).Bytes();
+    std::string tail;
+    for (int slot = 2; slot < kPackSlots; ++slot)
+        tail += "NULL\r\n";
+    std::string log;
+    std::vector<std::string> names;
+    for (int i = 0; i < 20; ++i) {
+        names.push_back("P" + std::to_string(1000 + i).substr(1) + ".BIN");
+        WriteFile(dir.File("in/" + names.back()), pack);
+        WriteFile(dir.File("files/" + names.back() + ".tim"), "new");
+        log += "#Format: BIN\r\n#Source: " + dir.File("in/" + names.back()) + "\r\nNULL\r\n"
+            + dir.File("files/" + names.back() + ".tim") + "\r\n" + tail;
+    }
+    WriteFile(dir.File("r.log"), log);
+    test::BackgroundProgram driver(
+        dir, {EIT_BATCH_DRIVER, "--mode", "log", "--output", dir.File("in"), dir.File("r.log")});
+    // Once the first pack is replaced, at least one result holds a rebuild.
+    ASSERT_TRUE(driver.WaitUntil([&] { return ReadFile(dir.File("in/" + names[0])) != pack; }));
+    driver.SendStop(test::kInterruptSignal);
+    ASSERT_EQ(driver.Wait(), 128 + test::kInterruptSignal);
+
+    std::string out = driver.Out();
+    const std::string last = "Stopped before the end of the replay; the packs rebuilt before the stop are complete, "
+                             "every other pack was left as it was.\n";
+    ASSERT_TRUE(out.ends_with(last)) << out.substr(out.size() > 300 ? out.size() - 300 : 0);
+    int rebuilt = 0;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.File("in/" + name);
+        const bool said = out.find(name + ": 1 file inserted (0 moved to the end), 0 kept, pack 69,632 -> 69,632 bytes, "
+                                          "original in " + name + ".bak\n") != std::string::npos;
+        rebuilt += said;
+        EXPECT_EQ(ReadFile(path) != pack, said);
+        EXPECT_EQ(fs::exists(path + ".bak"), said);
+        if (said) {
+            EXPECT_TRUE(ReadFile(path + ".bak") == pack);
+        }
+    }
+    EXPECT_GT(rebuilt, 0);
+    EXPECT_LT(rebuilt, 20);
 }
 
 } // namespace

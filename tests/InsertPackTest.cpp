@@ -461,6 +461,9 @@ TEST(InsertPack, RebuildThatEndsBeforeTheNameLeavesThePack)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
+        // A pack held open cannot give its name to a folder on Windows.
+        if (test::kOnWindows && row.BakStays)
+            continue;
         InsertScene s;
         s.Edit();
         int atFull = 0;
@@ -493,10 +496,20 @@ TEST(InsertPack, RebuildThatEndsBeforeTheNameLeavesThePack)
 }
 
 // The rebuilt pack gives no one more than the pack it replaces; where none
-// stood, no one but its owner more than the source pack.
+// stood, no one but its owner more than the source pack. On Windows the
+// read-only attribute stays.
 TEST(InsertPack, RebuiltPackKeepsThePermissionsOfThePackItReplaces)
 {
-    EIT_SKIP_ON_WINDOWS("permission bits");
+    {
+        InsertScene s;
+        s.Edit();
+        test::MakeReadOnly(s.Pack);
+        ASSERT_EQ(s.Replay(s.Dir.File("in")), "");
+        EXPECT_EQ(DirectoryOf(ReadFile(s.Pack)).Entry(4), (PackEntry{17, 1}));
+        EXPECT_EQ(fs::status(test::FsPath(s.Pack)).permissions() & fs::perms::owner_write, fs::perms::none);
+    }
+    if (test::kOnWindows)
+        return;
     TempDir probeDir;
     WriteFile(probeDir.File("new.bin"), "x");
     const auto fresh = static_cast<unsigned>(fs::status(probeDir.File("new.bin")).permissions());
@@ -509,7 +522,6 @@ TEST(InsertPack, RebuiltPackKeepsThePermissionsOfThePackItReplaces)
     } rows[] = {
         {"PrivatePackInPlace", "in", 0600, -1, 0600},
         {"OpenPackInPlace", "in", 0666, -1, 0666},
-        {"ReadOnlyPackInPlace", "in", 0444, -1, 0444},
         {"AnotherFileReplaced", "new", 0600, 0640, 0640},
         {"NewFileOfAPrivatePack", "new", 0600, -1, fresh & 0700},
         {"NewFileOfAGroupPack", "new", 0640, -1, fresh & 0740},

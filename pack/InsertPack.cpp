@@ -318,13 +318,10 @@ bool FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFi
         if (entry.Empty())
             continue;
         const std::string_view path = paths[next];
-        const FileKind kind = kinds[next++];
-        if (kind == FileKind::Missing)
-            continue;
         // Only a file known to be gone keeps its slot: one the system will
-        // not show may hold an edit.
-        if (kind == FileKind::Unknown)
-            throw FileError::CannotOpen(std::string(path));
+        // not show may hold an edit, and the opening below refuses it.
+        if (kinds[next++] == FileKind::Missing)
+            continue;
         auto file = std::make_unique<ReadOnlyFile>(std::string(path));
         if (file->Size() == 0)
             throw FileError("Cannot insert empty file " + file->Path());

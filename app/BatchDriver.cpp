@@ -394,6 +394,6 @@ int main(int argc, char** argv)
         std::cout << "Stopped before the end of the replay; no file was changed." << std::endl;
     else
         std::cout << "Stopped before the end of the replay; the packs rebuilt before the stop are complete, "
-                     "the one under way was left as it was." << std::endl;
+                     "every other pack was left as it was." << std::endl;
     return 128 + signal;
 }

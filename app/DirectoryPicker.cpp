@@ -73,7 +73,7 @@ void TDirectoryPicker::AcceptIfUsable()
         QDialog::accept();
         return;
     }
-    if (kind != eit::FileKind::Missing) {
+    if (kind != eit::FileKind::Missing && kind != eit::FileKind::Unknown) {
         QMessageBox::warning(this, windowTitle(), tr("%1 is a file, not a directory.").arg(shown));
         return;
     }

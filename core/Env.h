@@ -110,11 +110,30 @@ public:
     // Puts what was written on the disk before Commit() names it. Throws
     // FileError "Cannot write file %s".
     void Sync();
-    // Closes and renames into place. Throws FileError "Cannot create file %s".
+    // Closes and renames into place, with the permissions chosen below.
+    // Throws FileError "Cannot create file %s" (on POSIX also when those
+    // permissions cannot be given).
     void Commit();
+
+    // What Commit() gives the file besides its bytes. Without a call it has
+    // what any file the user creates has.
+    //
+    // TakePermissionsOf: the permissions of the file path names (links
+    // followed): its permission bits on POSIX, its read-only, hidden and
+    // system attributes on Windows. False, changing nothing, when path
+    // cannot be looked at.
+    bool TakePermissionsOf(const std::string& path);
+    // LimitPermissionsTo: what a new file gets, less what `file` denies to
+    // users other than its owner (the group and other bits on POSIX).
+    // Nothing changes on Windows, where a new file takes its folder's access
+    // rules.
+    void LimitPermissionsTo(const ReadOnlyFile& file);
 
 private:
     void Discard() noexcept;
+    // Gives the file the permissions chosen above; false when the system
+    // refuses.
+    bool ApplyPermissions() noexcept;
 
     std::string FPath;
     std::string FTempPath;
@@ -122,11 +141,16 @@ private:
     // Where the next Write() goes, for systems whose positional reads move
     // the file pointer (Windows).
     std::uint64_t FWriteOffset = 0;
+    // The permission bits (POSIX) or attributes (Windows) for Commit() to
+    // give; -1 for the system's own.
+    std::int64_t FPermissions = -1;
 };
 
-// What a path names, following links. Missing covers every path that cannot
-// be looked at (no such entry, a dangling link, no permission).
-enum class FileKind { Missing, Regular, Directory, Special };
+// What a path names, following links. Missing: no such entry, a dangling
+// link, a path through a file, an empty path. Unknown: the system will not
+// say whether there is an entry (a folder on the way that may not be
+// searched, a name too long, a loop of links, an I/O error).
+enum class FileKind { Missing, Regular, Directory, Special, Unknown };
 FileKind KindOf(const std::string& path);
 // KindOf of each path, in order, at a fraction of the cost when many paths
 // share a folder: a folder is read once and most answers come from its
@@ -139,6 +163,14 @@ bool StampOf(const std::string& path, FileStamp& stamp);
 
 // Whether path names an entry, a dangling link included.
 bool PathExists(const std::string& path);
+
+// Whether path names a regular file itself: not a link (to a file or
+// dangling), folder, FIFO, socket or device.
+bool IsPlainFile(const std::string& path);
+
+// Removes the entry path names, a file or a link itself, never a folder.
+// False when it cannot.
+bool RemoveFile(const std::string& path);
 
 // Whether a and b name the same file: equal texts, or the same file reached
 // by different paths (links, "." steps). Paths that cannot be looked at are

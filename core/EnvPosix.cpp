@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <filesystem>
 #include <optional>
@@ -147,7 +148,7 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle),
-      FWriteOffset(other.FWriteOffset)
+      FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions)
 {
     other.FHandle = -1;
 }
@@ -242,8 +243,33 @@ void AtomicFile::Sync()
         throw FileError("Cannot write file " + FPath);
 }
 
+bool AtomicFile::TakePermissionsOf(const std::string& path)
+{
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return false;
+    FPermissions = st.st_mode & 0777;
+    return true;
+}
+
+void AtomicFile::LimitPermissionsTo(const ReadOnlyFile& file)
+{
+    struct stat own, other;
+    if (::fstat(FHandle, &own) == 0 && ::fstat(file.FHandle, &other) == 0)
+        FPermissions = own.st_mode & (other.st_mode | 0700) & 0777;
+}
+
+bool AtomicFile::ApplyPermissions() noexcept
+{
+    return FPermissions < 0 || ::fchmod(FHandle, static_cast<mode_t>(FPermissions)) == 0;
+}
+
 void AtomicFile::Commit()
 {
+    if (!ApplyPermissions()) {
+        Discard();
+        throw FileError::CannotCreate(FPath);
+    }
     if (FTempPath.empty()) {
         // Give the unnamed file its name. When something already stands
         // there, link it under a temporary name first and rename that over
@@ -290,8 +316,10 @@ void AtomicFile::Commit()
 FileKind KindOf(const std::string& path)
 {
     struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+    if (path.empty())
         return FileKind::Missing;
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? FileKind::Missing : FileKind::Unknown;
     if (S_ISREG(st.st_mode))
         return FileKind::Regular;
     return S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Special;
@@ -339,7 +367,8 @@ public:
     {
         if (FState != State::Listed)
             return FState == State::Absent ? std::optional(FileKind::Missing) : std::nullopt;
-        if (name.empty() || name == "." || name == "..")
+        // A name the file system cannot hold is for the lookup to refuse.
+        if (name.empty() || name == "." || name == ".." || name.size() > kNameMax)
             return std::nullopt;
         if (const auto found = FTypes.find(std::string(name)); found != FTypes.end()) {
             switch (found->second) {
@@ -368,6 +397,12 @@ public:
 
 private:
     enum class State { Listed, Absent, Unknown };
+
+#ifdef NAME_MAX
+    static constexpr std::size_t kNameMax = NAME_MAX;
+#else
+    static constexpr std::size_t kNameMax = 255;
+#endif
 
     static std::string Folded(std::string_view name)
     {
@@ -417,6 +452,17 @@ bool PathExists(const std::string& path)
 {
     struct stat st;
     return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsPlainFile(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return !path.empty() && ::unlink(path.c_str()) == 0;
 }
 
 bool LinkFile(const std::string& existing, const std::string& newPath)

@@ -169,7 +169,7 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path)), FHandle(INVAL
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle),
-      FWriteOffset(other.FWriteOffset)
+      FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions)
 {
     other.FHandle = INVALID_HANDLE_VALUE;
 }
@@ -293,8 +293,44 @@ bool ReplaceHeldFile(const std::wstring& temp, const std::wstring& target, const
 
 } // namespace
 
+namespace {
+
+// The attributes a rebuilt file keeps from the one it replaces.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+} // namespace
+
+bool AtomicFile::TakePermissionsOf(const std::string& path)
+{
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(SystemPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    FPermissions = attributes & kKeptAttributes;
+    return true;
+}
+
+void AtomicFile::LimitPermissionsTo(const ReadOnlyFile&)
+{
+}
+
+bool AtomicFile::ApplyPermissions() noexcept
+{
+    // Given once the file has its name: a read-only temporary could not be
+    // deleted on failure.
+    if (FPermissions <= 0)
+        return true;
+    const std::wstring path = SystemPath(FPath);
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES
+        && ::SetFileAttributesW(path.c_str(), (attributes & ~kKeptAttributes) | static_cast<DWORD>(FPermissions));
+}
+
 void AtomicFile::Commit()
 {
+    // Once named, the file stays: attributes the system refuses leave it
+    // with a new file's, as they only guard against mistakes (its access
+    // rules are its folder's).
+    const auto named = [this] { static_cast<void>(ApplyPermissions()); };
     // A folder standing under the name is never replaced (POSIX refuses
     // that rename; some Windows file systems would carry it out).
     const DWORD standing = ::GetFileAttributesW(SystemPath(FPath).c_str());
@@ -309,17 +345,39 @@ void AtomicFile::Commit()
     const bool renamed = RenameOpenFile(handle, Widen(FileNamePart(FPath)));
     ::CloseHandle(handle);
     if (renamed)
-        return;
+        return named();
     const std::wstring temp = SystemPath(FTempPath);
     const std::wstring target = SystemPath(FPath);
     if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return;
+        return named();
     const DWORD error = ::GetLastError();
     if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) && ReplaceHeldFile(temp, target, FPath))
-        return;
+        return named();
     ::DeleteFileW(temp.c_str());
     throw FileError::CannotCreate(FPath);
 }
+
+namespace {
+
+// Whether a lookup's error says there is no such entry, rather than that
+// the system would not say.
+bool IsNotFound(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_DIRECTORY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
 
 FileKind KindOf(const std::string& path)
 {
@@ -329,10 +387,12 @@ FileKind KindOf(const std::string& path)
     if (handle == INVALID_HANDLE_VALUE) {
         // A file another program opened without sharing still shows its
         // attributes.
+        const DWORD error = ::GetLastError();
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (::GetLastError() != ERROR_SHARING_VIOLATION
-            || !::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data))
-            return FileKind::Missing;
+        if (error != ERROR_SHARING_VIOLATION)
+            return IsNotFound(error) ? FileKind::Missing : FileKind::Unknown;
+        if (!::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data))
+            return IsNotFound(::GetLastError()) ? FileKind::Missing : FileKind::Unknown;
         return data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? FileKind::Directory : FileKind::Regular;
     }
     FileKind kind = FileKind::Special;
@@ -357,6 +417,35 @@ std::vector<FileKind> KindsOf(const std::vector<std::string_view>& paths)
 bool PathExists(const std::string& path)
 {
     return !path.empty() && ::GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
+
+// Symbolic links and junctions name another entry; other reparse points
+// (cloud placeholders, deduplicated files) are the files themselves.
+bool IsNameLink(const WIN32_FIND_DATAW& data)
+{
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(data.dwReserved0);
+}
+
+} // namespace
+
+bool IsPlainFile(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    WIN32_FIND_DATAW data;
+    const HANDLE search = ::FindFirstFileExW(SystemPath(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                             nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    ::FindClose(search);
+    return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsNameLink(data) && KindOf(path) == FileKind::Regular;
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return !path.empty() && ::DeleteFileW(SystemPath(path).c_str());
 }
 
 bool LinkFile(const std::string& existing, const std::string& newPath)
@@ -523,17 +612,6 @@ bool SetCurrentDirectory(const std::string& path)
 {
     return !path.empty() && ::SetCurrentDirectoryW(SystemPath(path).c_str());
 }
-
-namespace {
-
-// Symbolic links and junctions name another entry; other reparse points
-// (cloud placeholders, deduplicated files) are the files themselves.
-bool IsNameLink(const WIN32_FIND_DATAW& data)
-{
-    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(data.dwReserved0);
-}
-
-} // namespace
 
 bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries)
 {

@@ -10,6 +10,8 @@
 #include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <future>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -269,26 +271,37 @@ struct SlotFiles {
     }
 };
 
-void CheckSlotLines(const BatchState& state, const PackDirectory& directory, const std::string& pack,
-                    std::int32_t lineIndex)
+// Checks the pack's slot lines against its directory and returns how many
+// there are: fewer than kPackSlots when the section ends early, at the end
+// of the log or at a "#Format:" record, as the log of a stopped extraction
+// does.
+int CheckSlotLines(const BatchState& state, const PackDirectory& directory, const std::string& pack,
+                   std::int32_t lineIndex)
 {
     const LineList& lines = state.ReplayLines;
     for (int slot = 0; slot < kPackSlots; ++slot) {
         const std::int64_t index = std::int64_t{lineIndex} + slot;
-        const bool fits = index < lines.Count() && !IsLogMarker(FirstWord(lines.Get(static_cast<std::int32_t>(index))));
-        if (!fits || (lines.Get(static_cast<std::int32_t>(index)) == "NULL") != directory.Entry(slot).Empty())
+        if (index >= lines.Count())
+            return slot;
+        const std::string& line = lines.Get(static_cast<std::int32_t>(index));
+        const std::string_view word = FirstWord(line);
+        if (word == LogMarkers[0])
+            return slot;
+        if (IsLogMarker(word) || (line == "NULL") != directory.Entry(slot).Empty())
             throw FileError("Result log " + state.ReplayFile + " does not match pack " + pack + " at slot "
                             + SlotText(slot));
     }
+    return kPackSlots;
 }
 
-// Finds the slots whose file differs from the slot's bytes. False when
-// Stop was pressed meanwhile.
+// Finds the slots among the first `slots` whose file differs from the
+// slot's bytes. False when Stop was pressed meanwhile.
 bool FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFile& source,
-                      const PackDirectory& directory, std::int32_t lineIndex, SlotFiles& files, Buffers& buffers)
+                      const PackDirectory& directory, std::int32_t lineIndex, int slots, SlotFiles& files,
+                      Buffers& buffers)
 {
     std::vector<std::string_view> paths;
-    for (int slot = 0; slot < kPackSlots; ++slot)
+    for (int slot = 0; slot < slots; ++slot)
         if (!directory.Entry(slot).Empty())
             paths.push_back(state.ReplayLines.Get(lineIndex + slot));
     // Most files are usually missing (only the edited ones are left): their
@@ -296,7 +309,7 @@ bool FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFi
     const std::vector<FileKind> kinds = KindsOf(paths);
     int open = 0;
     std::size_t next = 0;
-    for (int slot = 0; slot < kPackSlots; ++slot) {
+    for (int slot = 0; slot < slots; ++slot) {
         if (state.StopFlag.load())
             return false;
         if (slot % (kPackSlots / 64) == 0)
@@ -305,6 +318,8 @@ bool FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFi
         if (entry.Empty())
             continue;
         const std::string_view path = paths[next];
+        // Only a file known to be gone keeps its slot: one the system will
+        // not show may hold an edit, and the opening below refuses it.
         if (kinds[next++] == FileKind::Missing)
             continue;
         auto file = std::make_unique<ReadOnlyFile>(std::string(path));
@@ -423,17 +438,94 @@ void Verify(const InsertPlan& plan, const SlotFiles& files, const AtomicFile& ou
     }
 }
 
-// Keeps the pack at path as path.bak unless a .bak is there already: the
-// first one holds the pack as it was before any rebuild.
-void KeepFirstBackup(const ReadOnlyFile& pack, const std::string& path)
+// The original of a pack rebuilt in its own folder, kept as <pack>.bak: the
+// first one holds the pack as it was before any rebuild. One made by this
+// rebuild is removed again unless Keep() is called: until the new pack is
+// named, the pack itself is the original. Should the pack be gone by then,
+// the .bak stays, as the only original left.
+class KeptOriginal {
+public:
+    explicit KeptOriginal(const std::string& packPath) : FPack(packPath), FPath(packPath + ".bak") {}
+    ~KeptOriginal()
+    {
+        if (FMade && !FKept && KindOf(FPack) == FileKind::Regular)
+            RemoveFile(FPath);
+    }
+    KeptOriginal(const KeptOriginal&) = delete;
+    KeptOriginal& operator=(const KeptOriginal&) = delete;
+
+    const std::string& Path() const { return FPath; }
+
+    // Throws FileError unless the .bak is missing or a regular file.
+    void CheckPlace() const
+    {
+        if (PathExists(FPath) && !IsPlainFile(FPath))
+            throw FileError("Cannot keep the original of " + FPack + ": " + FPath + " is not a regular file");
+    }
+
+    // Makes the .bak from pack unless one is there: a second name of the
+    // pack where the file system has them, otherwise a copy, given up when
+    // Stop is pressed.
+    void Make(const BatchState& state, const ReadOnlyFile& pack)
+    {
+        if (PathExists(FPath))
+            return;
+        if (LinkFile(FPack, FPath)) {
+            FMade = true;
+            return;
+        }
+        AtomicFile copy(FPath);
+        copy.TakePermissionsOf(FPack);
+        for (std::uint64_t done = 0; done < pack.Size(); done += kCopyChunk) {
+            if (state.StopFlag.load())
+                return;
+            copy.CopyFrom(pack, done, std::min(pack.Size() - done, kCopyChunk));
+        }
+        copy.Sync();
+        copy.Commit();
+        FMade = true;
+    }
+
+    void Keep() { FKept = true; }
+
+private:
+    const std::string FPack;
+    const std::string FPath;
+    bool FMade = false;
+    bool FKept = false;
+};
+
+// A pack path claimed in state.RebuiltPacks that is given up again unless
+// Keep() is called, so that the claims name only the packs that were
+// rebuilt.
+class PackClaim {
+public:
+    PackClaim(BatchState& state, std::string path) : FState(state), FPath(std::move(path)) {}
+    ~PackClaim()
+    {
+        if (!FKept && !FPath.empty())
+            FState.RebuiltPacks.erase(FPath);
+    }
+    PackClaim(const PackClaim&) = delete;
+    PackClaim& operator=(const PackClaim&) = delete;
+
+    void Keep() { FKept = true; }
+
+private:
+    BatchState& FState;
+    const std::string FPath;
+    bool FKept = false;
+};
+
+// Runs work on a thread of its own while the window is kept alive. Throws
+// what work threw.
+void RunBeside(BatchView& view, const std::function<void()>& work)
 {
-    const std::string backup = path + ".bak";
-    if (PathExists(backup) || LinkFile(path, backup))
-        return;
-    AtomicFile copy(backup);
-    copy.CopyFrom(pack, 0, pack.Size());
-    copy.Sync();
-    copy.Commit();
+    std::future<void> done = std::async(std::launch::async, work);
+    do
+        view.ProcessEvents();
+    while (done.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready);
+    done.get();
 }
 
 } // namespace
@@ -507,12 +599,13 @@ std::string GroupedNumber(std::uint64_t value)
     return grouped;
 }
 
-void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& source, const std::string& targetPath,
-                    std::int32_t lineIndex)
+std::int32_t InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& source,
+                            const std::string& targetPath, std::int32_t lineIndex)
 {
     const std::string name = FileNamePart(targetPath);
     const PackDirectory directory = PackDirectory::Read(source);
-    CheckSlotLines(state, directory, source.Path(), lineIndex);
+    const int slots = CheckSlotLines(state, directory, source.Path(), lineIndex);
+    const std::int32_t lastLine = lineIndex + slots - 1;
 
     // The copy of the old pack starts at once, unless nothing is to be
     // written, or the pack would be refused as a second one rebuilt at
@@ -534,24 +627,31 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
 
     Buffers buffers;
     SlotFiles files;
-    const bool compared = FindChangedFiles(state, view, source, directory, lineIndex, files, buffers);
+    const bool compared = FindChangedFiles(state, view, source, directory, lineIndex, slots, files, buffers);
     if (!compared)
-        return;
+        return lastLine;
     if (files.Changed.empty()) {
         view.AppendResult(name + ": no file changed, pack left as it was");
-        return;
+        return lastLine;
     }
     const InsertPlan plan = PlanInsert(directory, source.Size(), files.Sizes, source.Path());
+    const bool inPlace = SameFile(source.Path(), targetPath);
+    KeptOriginal original(targetPath);
+    if (inPlace)
+        original.CheckPlace();
+    PackClaim claim(state, claimed == state.RebuiltPacks.end() ? targetPath : std::string());
     if (clash)
         throw FileError("Packs " + claimed->second + " and " + source.Path() + " would be rebuilt as the same file "
                         + targetPath);
     state.RebuiltPacks.emplace(targetKey, source.Path());
     const std::string summary = name + ": " + Plural(plan.Inserted, "file", "files") + " inserted ("
         + std::to_string(plan.Moved) + " moved to the end), " + std::to_string(files.Kept) + " kept, pack "
-        + GroupedNumber(source.Size()) + " -> " + GroupedNumber(plan.Length) + " bytes";
+        + GroupedNumber(source.Size()) + " -> " + GroupedNumber(plan.Length) + " bytes"
+        + (inPlace ? ", original in " + FileNamePart(original.Path()) : "");
     if (state.DryRun) {
+        claim.Keep();
         view.AppendResult(summary);
-        return;
+        return lastLine;
     }
 
     if (!out) {
@@ -560,15 +660,28 @@ void InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFile& sour
     }
     if (!WritePack(state, view, source, plan, files, *out, *copier, buffers)) {
         view.AppendResult(name + ": stopped, pack left as it was");
-        return;
+        return lastLine;
     }
     Verify(plan, files, *out, buffers);
-    if (SameFile(source.Path(), targetPath)) {
-        KeepFirstBackup(source, targetPath);
-        out->Sync();
+    if (!out->TakePermissionsOf(targetPath))
+        out->LimitPermissionsTo(source);
+    // The original is kept and the new pack put on the disk before the pack
+    // is replaced; both may take long, so the window goes on meanwhile.
+    if (inPlace)
+        RunBeside(view, [&] {
+            original.Make(state, source);
+            if (!state.StopFlag.load())
+                out->Sync();
+        });
+    if (state.StopFlag.load()) {
+        view.AppendResult(name + ": stopped, pack left as it was");
+        return lastLine;
     }
     out->Commit();
+    original.Keep();
+    claim.Keep();
     view.AppendResult(summary);
+    return lastLine;
 }
 
 } // namespace eit

@@ -18,8 +18,7 @@ bool SourceStream::Open(const std::string& path)
 std::int32_t ReplayPack(BatchState& state, BatchView& view, const ReadOnlyFile& source, const std::string& targetPath,
                         std::int32_t lineIndex)
 {
-    InsertIntoPack(state, view, source, targetPath, lineIndex);
-    return lineIndex + kPackSlots - 1;
+    return InsertIntoPack(state, view, source, targetPath, lineIndex);
 }
 
 } // namespace eit

@@ -36,8 +36,9 @@ private:
 // lineIndex is the index in state.ReplayLines of the line after the
 // "#Source: " record, the first of the pack's 8192 slot lines. Rebuilds the
 // pack at targetPath with the files those lines name (InsertIntoPack: what
-// it checks, writes and throws) and returns lineIndex + 8191, the index of
-// the pack's last slot line: the replay goes on after it.
+// it checks, writes and throws) and returns the index of the pack's last
+// slot line, lineIndex + 8191 unless the section ends early: the replay
+// goes on after it.
 std::int32_t ReplayPack(BatchState& state, BatchView& view, const ReadOnlyFile& source, const std::string& targetPath,
                         std::int32_t lineIndex);
 

@@ -270,11 +270,17 @@ TEST(KindsOf, AnswersAsKindOfForEachPath)
         std::filesystem::create_symlink(dir.File("file.bin"), dir.File("link.bin"));
         std::filesystem::create_symlink(dir.File("missing"), dir.File("dangling.bin"));
         test::MakeFifo(dir.File("fifo.bin"));
+        // A loop of links and a name too long for the file system: the
+        // system will not say whether they exist.
+        std::filesystem::create_symlink(dir.File("loop.bin"), dir.File("loop.bin"));
         rows.insert(rows.end(), {{dir.File("upper.bin"), K::Missing},
                                  {dir.File("FILE.BIN"), K::Missing},
                                  {dir.File("link.bin"), K::Regular},
                                  {dir.File("dangling.bin"), K::Missing},
-                                 {dir.File("fifo.bin"), K::Special}});
+                                 {dir.File("fifo.bin"), K::Special},
+                                 {dir.File("loop.bin"), K::Unknown},
+                                 {dir.File("loop.bin/x.bin"), K::Unknown},
+                                 {dir.File(std::string(300, 'n')), K::Unknown}});
     }
     std::vector<std::string_view> paths;
     for (const auto& row : rows)

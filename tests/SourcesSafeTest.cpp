@@ -108,9 +108,10 @@ TEST_F(SourcesSafeTest, ReplayOfTheResultLogItsExtractionWrote)
     fs::rename(Out("result.log"), Src("result.log"));
     WriteFile(Src("project.lst"), Src("result.log") + "\r\n#Format: BIN\r\n#Source: " + Src("b.bin") + "\r\n");
     EXPECT_EQ(BatchOver(kModeReplayLogs, {Src("result.log")}), "");
-    // The list names the pack without its slot lines.
-    EXPECT_EQ(BatchOver(kModeReplayList, {Src("project.lst")}),
-              "Result log " + Src("project.lst") + " does not match pack " + Src("b.bin") + " at slot 0000");
+    // The list names the pack without its slot lines: every slot keeps its
+    // data.
+    EXPECT_EQ(BatchOver(kModeReplayList, {Src("project.lst")}), "");
+    EXPECT_EQ(View.Results.back(), "b.bin: no file changed, pack left as it was");
 }
 
 TEST_F(SourcesSafeTest, ReplayThatFailsOnAReadOnlyOrFolderSource)
@@ -119,11 +120,11 @@ TEST_F(SourcesSafeTest, ReplayThatFailsOnAReadOnlyOrFolderSource)
     test::MakeReadOnly(Src("ro.bin"));
     fs::create_directories(Src("folder.bin"));
     const std::string head = "#Format: BIN\r\n#Source: ";
-    WriteFile(Src("ro.log"), head + Src("ro.bin") + "\r\n");
+    WriteFile(Src("ro.log"), head + Src("ro.bin") + "\r\nNULL\r\nNULL\r\n");
     WriteFile(Src("folder.log"), head + Src("folder.bin") + "\r\n");
 
     EXPECT_EQ(BatchOver(kModeReplayLogs, {Src("ro.log"), Src("b.bin")}),
-              "Result log " + Src("ro.log") + " does not match pack " + Src("ro.bin") + " at slot 0000");
+              "Result log " + Src("ro.log") + " does not match pack " + Src("ro.bin") + " at slot 0001");
     EXPECT_EQ(BatchOver(kModeReplayLogs, {Src("folder.log"), Src("a.bin")}), "Cannot open file " + Src("folder.bin"));
 }
 

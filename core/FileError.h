@@ -1,5 +1,6 @@
 #pragma once
 
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -13,11 +14,30 @@ public:
 
     static FileError CannotOpen(const std::string& path) { return FileError("Cannot open file " + path); }
     static FileError CannotCreate(const std::string& path) { return FileError("Cannot create file " + path); }
-    static FileError StreamRead() { return FileError("Stream read error"); }
+    // error, said of a file the system would not open because the process
+    // (or the system) holds as many open files as it may.
+    static FileError TooManyOpen(const FileError& error)
+    {
+        return FileError(std::string(error.what()) + ": too many open files");
+    }
+    static FileError StreamRead(const std::string& path) { return FileError("Stream read error: " + path); }
+    static FileError OutOfMemory(const std::string& path) { return FileError("Out of memory reading " + path); }
     static FileError ListIndex(long long index)
     {
         return FileError("List index out of bounds (" + std::to_string(index) + ")");
     }
 };
+
+// read(), its running out of memory reported as FileError "Out of memory
+// reading %s" with path: the file whose size asked for the memory.
+template <typename Read>
+decltype(auto) ReadingFile(const std::string& path, Read&& read)
+{
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        throw FileError::OutOfMemory(path);
+    }
+}
 
 } // namespace eit

@@ -43,10 +43,8 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
     // clearing it would cost two more calls per file, and a rebuild opens
     // thousands.
     FHandle = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (FHandle < 0 && OutOfDescriptors())
-        throw FileError::TooManyOpen(FileError::CannotOpen(path));
     if (FHandle < 0)
-        throw FileError::CannotOpen(path);
+        throw FileError::CannotOpen(path, OutOfDescriptors());
     struct stat st;
     if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(FHandle);
@@ -158,14 +156,12 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
         if (FHandle >= 0)
             return;
         if (OutOfDescriptors())
-            throw FileError::TooManyOpen(FileError::CannotCreate(FPath));
+            throw FileError::CannotCreate(FPath, true);
     }
 #endif
     FHandle = CreateNamedTemp(FPath, FTempPath);
-    if (FHandle < 0 && OutOfDescriptors())
-        throw FileError::TooManyOpen(FileError::CannotCreate(FPath));
     if (FHandle < 0)
-        throw FileError::CannotCreate(FPath);
+        throw FileError::CannotCreate(FPath, OutOfDescriptors());
     FTempPlace = temp_registry::Add(FTempPath);
 }
 

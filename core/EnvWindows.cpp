@@ -128,10 +128,8 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
     // refused by their type.
     FHandle = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (FHandle == INVALID_HANDLE_VALUE && OutOfHandles())
-        throw FileError::TooManyOpen(FileError::CannotOpen(path));
     if (FHandle == INVALID_HANDLE_VALUE)
-        throw FileError::CannotOpen(path);
+        throw FileError::CannotOpen(path, OutOfHandles());
     LARGE_INTEGER size{};
     if (::GetFileType(FHandle) != FILE_TYPE_DISK || !::GetFileSizeEx(FHandle, &size)) {
         ::CloseHandle(FHandle);
@@ -172,7 +170,7 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path)), FHandle(INVAL
         }
         const DWORD error = ::GetLastError();
         if (error == ERROR_TOO_MANY_OPEN_FILES)
-            throw FileError::TooManyOpen(FileError::CannotCreate(FPath));
+            throw FileError::CannotCreate(FPath, true);
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
             break;
     }

@@ -12,13 +12,15 @@ class FileError : public std::runtime_error {
 public:
     explicit FileError(const std::string& message) : std::runtime_error(message) {}
 
-    static FileError CannotOpen(const std::string& path) { return FileError("Cannot open file " + path); }
-    static FileError CannotCreate(const std::string& path) { return FileError("Cannot create file " + path); }
-    // error, said of a file the system would not open because the process
-    // (or the system) holds as many open files as it may.
-    static FileError TooManyOpen(const FileError& error)
+    // tooManyOpen: the system refused because the process (or the system)
+    // holds as many open files as it may; the message then says so.
+    static FileError CannotOpen(const std::string& path, bool tooManyOpen = false)
     {
-        return FileError(std::string(error.what()) + ": too many open files");
+        return FileError("Cannot open file " + path + (tooManyOpen ? kTooManyOpen : ""));
+    }
+    static FileError CannotCreate(const std::string& path, bool tooManyOpen = false)
+    {
+        return FileError("Cannot create file " + path + (tooManyOpen ? kTooManyOpen : ""));
     }
     static FileError StreamRead(const std::string& path) { return FileError("Stream read error: " + path); }
     static FileError OutOfMemory(const std::string& path) { return FileError("Out of memory reading " + path); }
@@ -26,6 +28,9 @@ public:
     {
         return FileError("List index out of bounds (" + std::to_string(index) + ")");
     }
+
+private:
+    static constexpr const char* kTooManyOpen = ": too many open files";
 };
 
 // read(), its running out of memory reported as FileError "Out of memory

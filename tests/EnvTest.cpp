@@ -251,6 +251,41 @@ TEST(StopHandler, SignalsThatEndTheProgramRemoveItsTemporariesFirst)
             EXPECT_TRUE(left.starts_with(".eit-")) << row.Name << ": " << left;
     }
 }
+
+// A process that may open no more files is told so, for the file it read
+// and for the file it wrote; the file itself is not blamed.
+TEST(ReadOnlyFile, TooManyOpenFilesIsSaidSo)
+{
+    GTEST_FLAG_SET(death_test_style, "fast");
+    TempDir dir;
+    WriteFile(dir.File("in.bin"), "x");
+    // The message of open() once every descriptor is taken, read after
+    // they are given back: a sanitizer may need one to check its type.
+    const auto whenExhausted = [&](const std::function<void()>& open) -> std::string {
+        std::vector<ReadOnlyFile> held;
+        try {
+            for (;;)
+                held.emplace_back(dir.File("in.bin"));
+        } catch (const FileError&) {
+        }
+        try {
+            open();
+        } catch (const FileError& e) {
+            held.clear();
+            return e.what();
+        }
+        return "no error";
+    };
+    const auto child = [&] {
+        test::LimitOpenFiles(64);
+        const bool read = whenExhausted([&] { ReadOnlyFile in(dir.File("in.bin")); })
+            == "Cannot open file " + dir.File("in.bin") + ": too many open files";
+        const bool written = whenExhausted([&] { AtomicFile out(dir.File("out.bin")); })
+            == "Cannot create file " + dir.File("out.bin") + ": too many open files";
+        std::_Exit(OpenFileLimit() != 64 ? 5 : !read ? 6 : !written ? 7 : 0);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+}
 #endif
 
 TEST(ListFolder, TellsKindsLinksAndHiddenEntries)

@@ -144,6 +144,10 @@ bool MakeSymlink(const std::string& target, const std::string& path);
 // to link to.
 std::string NullDevice();
 
+// Lowers the number of files this process may hold open to count (POSIX
+// only: throws on Windows).
+void LimitOpenFiles(int count);
+
 // Creates a FIFO or a listening-free Unix socket file at path (POSIX only:
 // throws on Windows).
 void MakeFifo(const std::string& path);

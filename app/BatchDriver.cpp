@@ -261,7 +261,7 @@ int SurveyPacks(const Options& options)
             std::fwrite(text.data(), 1, text.size(), stdout);
         } catch (const std::exception& e) {
             std::fflush(stdout);
-            // A read failure's message names no file: say which pack it was.
+            // A message that names no file: say which pack it was.
             const std::string message = e.what();
             std::cerr << (message.find(pack) == std::string::npos ? pack + ": " : "") << message << '\n';
             status = 1;

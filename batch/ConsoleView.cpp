@@ -49,6 +49,7 @@ void ConsoleView::AppendResult(const std::string& line)
         return;
     EndLine();
     std::cout << line << '\n';
+    CheckOutput();
 }
 
 void ConsoleView::ReportReplayStep(const std::string& line)
@@ -75,6 +76,13 @@ void ConsoleView::EndLine()
         std::fputs(FEscapes ? "\r\033[K" : ("\r" + std::string(FDrawnWidth, ' ') + "\r").c_str(), stderr);
     FDrawn = false;
     FDrawnWidth = 0;
+    CheckOutput();
+}
+
+void ConsoleView::CheckOutput()
+{
+    if (FStopFlag.load() == 0 && (!std::cout || std::ferror(stdout) || std::ferror(stderr)))
+        ReportBrokenOutput();
 }
 
 void ConsoleView::Draw()
@@ -91,6 +99,7 @@ void ConsoleView::Draw()
         // stdout and stderr may go to one log: the lines keep their order.
         std::cout.flush();
         std::fprintf(stderr, "%3d%%  total %3d%%  %s\n", progress, total, FStatus.c_str());
+        CheckOutput();
         return;
     }
     const int filled = progress / 5;
@@ -108,6 +117,7 @@ void ConsoleView::Draw()
         FDrawnWidth = width;
     }
     FDrawn = true;
+    CheckOutput();
 }
 
 } // namespace eit

@@ -20,7 +20,9 @@ struct ConsoleOutput {
 // The window's controls as a console, for the batch driver: results, replay
 // steps and messages on stdout, progress on stderr (a bar redrawn in place
 // when it is a terminal, plain lines when asked for). The picker answers
-// with the output folder given at construction.
+// with the output folder given at construction. Output that can no longer
+// be written (a closed pipe: `| head`) stops the batch as a broken pipe
+// does (ReportBrokenOutput()).
 class ConsoleView final : public QuietBatchView {
 public:
     ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag,
@@ -46,6 +48,7 @@ public:
 
 private:
     void Draw();
+    void CheckOutput();
 
     enum class Progress { None, Bar, Lines };
 

@@ -49,7 +49,8 @@ struct FileStamp {
 class ReadOnlyFile {
 public:
     // Throws FileError "Cannot open file %s" when path cannot be opened or is
-    // not a regular file.
+    // not a regular file, "Cannot open file %s: too many open files" when
+    // the process or the system may open no more files.
     explicit ReadOnlyFile(const std::string& path);
     ~ReadOnlyFile();
     ReadOnlyFile(ReadOnlyFile&& other) noexcept;
@@ -60,7 +61,7 @@ public:
     const std::string& Path() const { return FPath; }
     // Reads up to size bytes at offset and returns how many: fewer only at
     // the end of the file, 0 at or past it. Throws FileError "Stream read
-    // error" when the system reports a read failure. Several threads may
+    // error: %s" with Path() when the system reports a read failure. Several threads may
     // read one file at once, and one may copy from it (AtomicFile::CopyFrom)
     // meanwhile.
     std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
@@ -79,10 +80,13 @@ private:
 // A file written under a temporary name in its final folder and renamed into
 // place by Commit(), replacing whatever file stood there in one step.
 // Destroying an uncommitted AtomicFile removes the temporary, so a failure
-// never leaves a partial file under the final name.
+// never leaves a partial file under the final name; so does a signal that
+// ends the process (RemoveTemporaries()), every one but SIGKILL.
 class AtomicFile {
 public:
-    // Throws FileError "Cannot create file %s" with the final path.
+    // Throws FileError "Cannot create file %s" with the final path, "Cannot
+    // create file %s: too many open files" when the process or the system
+    // may open no more files.
     explicit AtomicFile(std::string path);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -100,12 +104,12 @@ public:
     // Throws Write's error.
     void WriteAt(std::uint64_t offset, const void* data, std::size_t size);
     // Appends count bytes of in, starting at offset. Throws FileError
-    // "Stream read error" when in ends first, and Write's error when this
-    // file cannot take the bytes.
+    // "Stream read error: %s" with in's path when in ends first or cannot be
+    // read, and Write's error when this file cannot take the bytes.
     void CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uint64_t count);
     // Reads back up to size bytes written at offset; fewer only at the end.
     // Several threads may read back at once. Throws FileError "Stream read
-    // error".
+    // error: %s" with Path().
     std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
     // Puts what was written on the disk before Commit() names it. Throws
     // FileError "Cannot write file %s".
@@ -138,6 +142,9 @@ private:
     std::string FPath;
     std::string FTempPath;
     NativeFile FHandle;
+    // FTempPath's place among the names removed before a signal ends the
+    // process; -1 when it has none.
+    int FTempPlace = -1;
     // Where the next Write() goes, for systems whose positional reads move
     // the file pointer (Windows).
     std::uint64_t FWriteOffset = 0;
@@ -238,12 +245,33 @@ bool StderrTakesEscapes();
 // remembered for StopSignal(). A request the program was started with
 // ignored (nohup, a background job, start /b) stays ignored; a second
 // request of the same kind ends the program at once, as it would without
-// the hook.
+// the hook, after RemoveTemporaries(). So do the other signals that end a
+// program (SIGQUIT, SIGABRT, SIGUSR1, ...; on Windows logging off and
+// shutting down), and closing the console once the program has had a few
+// seconds to stop by itself. A broken pipe (SIGPIPE) is a stop request
+// every time it comes: the write that met it fails, and the program goes
+// on to stop.
 void InstallStopHandler(std::atomic<int>& flag);
 // The signal number of the stop request that came, 0 while none did. On
 // Windows Ctrl-C reports 2 (SIGINT), Ctrl-Break 21 (the C runtime's
-// SIGBREAK) and closing the console 1 (a hang-up, SIGHUP on POSIX).
+// SIGBREAK), closing the console 1 (a hang-up, SIGHUP on POSIX) and a
+// broken output 13 (SIGPIPE).
 int StopSignal();
+// Records a stop request as a broken pipe makes it, for output found
+// unwritable where the system sends no signal (Windows, or SIGPIPE ignored).
+void ReportBrokenOutput();
+
+// Removes the temporary files of every uncommitted AtomicFile, for a
+// process about to end; the files stay open, and their Commit() fails.
+// Async-signal-safe on POSIX.
+void RemoveTemporaries();
+// Test seam: true makes every AtomicFile created from now on take a named
+// temporary, as on a file system without unnamed ones (always so on
+// Windows).
+void ForceNamedTemporaries(bool named);
+
+// How many files this process may hold open at once.
+int OpenFileLimit();
 
 // The program's arguments after its name, as UTF-8 byte strings. POSIX: argv
 // as it is. Windows: the wide command line, whatever the ANSI code page, an

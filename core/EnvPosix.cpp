@@ -4,12 +4,14 @@
 
 #include "FileError.h"
 #include "FileUtil.h"
+#include "TempRegistry.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -19,10 +21,20 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace eit {
+
+namespace {
+
+bool OutOfDescriptors()
+{
+    return errno == EMFILE || errno == ENFILE;
+}
+
+} // namespace
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
 {
@@ -33,7 +45,7 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
     // thousands.
     FHandle = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (FHandle < 0)
-        throw FileError::CannotOpen(path);
+        throw FileError::CannotOpen(path, OutOfDescriptors());
     struct stat st;
     if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(FHandle);
@@ -88,8 +100,9 @@ ReadOnlyFile::~ReadOnlyFile()
 
 namespace {
 
-// pread until size bytes or the end. Throws FileError "Stream read error".
-std::size_t ReadFully(int handle, std::uint64_t offset, void* data, std::size_t size)
+// pread until size bytes or the end. Throws FileError "Stream read error: %s"
+// with path.
+std::size_t ReadFully(int handle, std::uint64_t offset, void* data, std::size_t size, const std::string& path)
 {
     std::size_t got = 0;
     while (got < size) {
@@ -98,7 +111,7 @@ std::size_t ReadFully(int handle, std::uint64_t offset, void* data, std::size_t 
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw FileError::StreamRead();
+            throw FileError::StreamRead(path);
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
@@ -110,10 +123,12 @@ std::size_t ReadFully(int handle, std::uint64_t offset, void* data, std::size_t 
 
 std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
 {
-    return ReadFully(FHandle, offset, data, size);
+    return ReadFully(FHandle, offset, data, size, FPath);
 }
 
 namespace {
+
+std::atomic<bool> gNamedTemporaries{false};
 
 // A named temporary beside path, opened for writing; -1 when none can be made.
 int CreateNamedTemp(const std::string& path, std::string& tempPath)
@@ -136,21 +151,27 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
 #ifdef O_TMPFILE
     // An unnamed file in the final folder: if we die before Commit(), the
     // kernel frees it and nothing is left behind.
-    std::string dir = DirectoryPart(FPath);
-    FHandle = ::open(dir.empty() ? "." : dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
-    if (FHandle >= 0)
-        return;
+    if (!gNamedTemporaries) {
+        std::string dir = DirectoryPart(FPath);
+        FHandle = ::open(dir.empty() ? "." : dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
+        if (FHandle >= 0)
+            return;
+        if (OutOfDescriptors())
+            throw FileError::CannotCreate(FPath, true);
+    }
 #endif
     FHandle = CreateNamedTemp(FPath, FTempPath);
     if (FHandle < 0)
-        throw FileError::CannotCreate(FPath);
+        throw FileError::CannotCreate(FPath, OutOfDescriptors());
+    FTempPlace = temp_registry::Add(FTempPath);
 }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle),
-      FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions)
+      FTempPlace(other.FTempPlace), FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions)
 {
     other.FHandle = -1;
+    other.FTempPlace = -1;
 }
 
 AtomicFile::~AtomicFile()
@@ -165,6 +186,7 @@ void AtomicFile::Discard() noexcept
         FHandle = -1;
         if (!FTempPath.empty())
             ::unlink(FTempPath.c_str());
+        temp_registry::Drop(FTempPlace);
     }
 }
 
@@ -208,7 +230,7 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
         if (n > 0) {
             count -= static_cast<std::uint64_t>(n);
         } else if (n == 0) {
-            throw FileError::StreamRead();
+            throw FileError::StreamRead(in.FPath);
         } else if (errno == EINTR) {
             continue;
         } else if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
@@ -223,9 +245,9 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
     thread_local std::vector<char> buffer(kBlock);
     while (count > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock));
-        const std::size_t n = ReadFully(in.FHandle, static_cast<std::uint64_t>(inOffset), buffer.data(), want);
+        const std::size_t n = ReadFully(in.FHandle, static_cast<std::uint64_t>(inOffset), buffer.data(), want, in.FPath);
         if (n == 0)
-            throw FileError::StreamRead();
+            throw FileError::StreamRead(in.FPath);
         Write(buffer.data(), n);
         inOffset += static_cast<off_t>(n);
         count -= n;
@@ -234,7 +256,7 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
 
 std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
 {
-    return ReadFully(FHandle, offset, data, size);
+    return ReadFully(FHandle, offset, data, size, FPath);
 }
 
 void AtomicFile::Sync()
@@ -294,6 +316,7 @@ void AtomicFile::Commit()
             const std::string temp = TempNameBeside(FPath);
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 FTempPath = temp;
+                FTempPlace = temp_registry::Add(FTempPath);
                 break;
             }
             if (errno != EEXIST)
@@ -307,10 +330,32 @@ void AtomicFile::Commit()
     const int fd = FHandle;
     FHandle = -1;
     const bool closed = ::close(fd) == 0;
-    if (!closed || ::rename(FTempPath.c_str(), FPath.c_str()) != 0) {
+    const bool renamed = closed && ::rename(FTempPath.c_str(), FPath.c_str()) == 0;
+    if (!renamed)
         ::unlink(FTempPath.c_str());
+    temp_registry::Drop(FTempPlace);
+    if (!renamed)
         throw FileError::CannotCreate(FPath);
-    }
+}
+
+void RemoveTemporaries()
+{
+    for (int place = 0; place < temp_registry::Capacity(); ++place)
+        if (const char* path = temp_registry::At(place))
+            ::unlink(path);
+}
+
+void ForceNamedTemporaries(bool named)
+{
+    gNamedTemporaries = named;
+}
+
+int OpenFileLimit()
+{
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, std::numeric_limits<int>::max()));
 }
 
 FileKind KindOf(const std::string& path)
@@ -650,12 +695,60 @@ namespace {
 
 std::atomic<int>* gStopFlag = nullptr;
 volatile std::sig_atomic_t gStopSignal = 0;
+// The stop requests that came once already, a bit per signal number.
+std::atomic<std::uint64_t> gStopsSeen{0};
 
-extern "C" void OnStopSignal(int signal)
+void RecordStop(int signal)
 {
     gStopSignal = signal;
     if (gStopFlag)
         gStopFlag->store(1);
+}
+
+// Removes the temporaries, then lets signal end the process as it would
+// have without a handler: it is blocked while its handler runs, so it comes
+// again, to the default action, once the handler returns.
+void EndBySignal(int signal)
+{
+    RemoveTemporaries();
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    ::sigaction(signal, &action, nullptr);
+    ::raise(signal);
+}
+
+extern "C" void OnStopSignal(int signal)
+{
+    // Every write to a closed pipe raises one more SIGPIPE: that is no
+    // second request, and it does not hide the request that came first.
+    if (signal == SIGPIPE) {
+        if (gStopSignal == 0)
+            RecordStop(signal);
+        return;
+    }
+    const std::uint64_t bit = std::uint64_t{1} << signal;
+    if ((gStopsSeen.fetch_or(bit) & bit) != 0)
+        EndBySignal(signal);
+    else
+        RecordStop(signal);
+}
+
+extern "C" void OnEndSignal(int signal)
+{
+    const int saved = errno;
+    EndBySignal(signal);
+    errno = saved;
+}
+
+// Hands signal to handler unless the program was started with it ignored.
+void Catch(int signal, void (*handler)(int))
+{
+    struct sigaction old {};
+    if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+        return;
+    struct sigaction action {};
+    action.sa_handler = handler;
+    ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace
@@ -663,20 +756,22 @@ extern "C" void OnStopSignal(int signal)
 void InstallStopHandler(std::atomic<int>& flag)
 {
     gStopFlag = &flag;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction old {};
-        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        action.sa_flags = SA_RESETHAND; // a second one ends the program at once
-        ::sigaction(signal, &action, nullptr);
-    }
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        Catch(signal, OnStopSignal);
+    // The crashes (SIGSEGV, SIGBUS, ...) are left to the sanitizers and
+    // debuggers that catch them.
+    for (const int signal : {SIGQUIT, SIGABRT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU, SIGXFSZ})
+        Catch(signal, OnEndSignal);
 }
 
 int StopSignal()
 {
     return gStopSignal;
+}
+
+void ReportBrokenOutput()
+{
+    RecordStop(SIGPIPE);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv)

@@ -6,6 +6,7 @@
 
 #include "FileError.h"
 #include "FileUtil.h"
+#include "TempRegistry.h"
 
 #include <algorithm>
 #include <csignal>
@@ -91,8 +92,8 @@ constexpr std::size_t kMaxIo = std::size_t{1} << 30;
 
 // Reads at offset until size bytes or the end. The offset goes with each
 // call, so no file pointer is shared between readers. Throws FileError
-// "Stream read error".
-std::size_t ReadFully(HANDLE handle, std::uint64_t offset, void* data, std::size_t size)
+// "Stream read error: %s" with path.
+std::size_t ReadFully(HANDLE handle, std::uint64_t offset, void* data, std::size_t size, const std::string& path)
 {
     std::size_t got = 0;
     while (got < size) {
@@ -104,13 +105,18 @@ std::size_t ReadFully(HANDLE handle, std::uint64_t offset, void* data, std::size
         if (!::ReadFile(handle, static_cast<char*>(data) + got, want, &n, &at)) {
             if (::GetLastError() == ERROR_HANDLE_EOF)
                 break;
-            throw FileError::StreamRead();
+            throw FileError::StreamRead(path);
         }
         if (n == 0)
             break;
         got += n;
     }
     return got;
+}
+
+bool OutOfHandles()
+{
+    return ::GetLastError() == ERROR_TOO_MANY_OPEN_FILES;
 }
 
 } // namespace
@@ -123,7 +129,7 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
     FHandle = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (FHandle == INVALID_HANDLE_VALUE)
-        throw FileError::CannotOpen(path);
+        throw FileError::CannotOpen(path, OutOfHandles());
     LARGE_INTEGER size{};
     if (::GetFileType(FHandle) != FILE_TYPE_DISK || !::GetFileSizeEx(FHandle, &size)) {
         ::CloseHandle(FHandle);
@@ -146,7 +152,7 @@ ReadOnlyFile::~ReadOnlyFile()
 
 std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
 {
-    return ReadFully(FHandle, offset, data, size);
+    return ReadFully(FHandle, offset, data, size, FPath);
 }
 
 AtomicFile::AtomicFile(std::string path) : FPath(std::move(path)), FHandle(INVALID_HANDLE_VALUE)
@@ -158,9 +164,13 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path)), FHandle(INVAL
         FHandle = ::CreateFileW(SystemPath(FTempPath).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                 nullptr);
-        if (FHandle != INVALID_HANDLE_VALUE)
+        if (FHandle != INVALID_HANDLE_VALUE) {
+            FTempPlace = temp_registry::Add(FTempPath);
             return;
+        }
         const DWORD error = ::GetLastError();
+        if (error == ERROR_TOO_MANY_OPEN_FILES)
+            throw FileError::CannotCreate(FPath, true);
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
             break;
     }
@@ -169,9 +179,10 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path)), FHandle(INVAL
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle),
-      FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions)
+      FTempPlace(other.FTempPlace), FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions)
 {
     other.FHandle = INVALID_HANDLE_VALUE;
+    other.FTempPlace = -1;
 }
 
 AtomicFile::~AtomicFile()
@@ -185,6 +196,7 @@ void AtomicFile::Discard() noexcept
         ::CloseHandle(FHandle);
         FHandle = INVALID_HANDLE_VALUE;
         ::DeleteFileW(SystemPath(FTempPath).c_str());
+        temp_registry::Drop(FTempPlace);
     }
 }
 
@@ -228,9 +240,9 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
     thread_local std::vector<char> buffer(kBlock);
     while (count > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock));
-        const std::size_t n = ReadFully(in.FHandle, offset, buffer.data(), want);
+        const std::size_t n = ReadFully(in.FHandle, offset, buffer.data(), want, in.FPath);
         if (n == 0)
-            throw FileError::StreamRead();
+            throw FileError::StreamRead(in.FPath);
         Write(buffer.data(), n);
         offset += n;
         count -= n;
@@ -239,7 +251,7 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
 
 std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const
 {
-    return ReadFully(FHandle, offset, data, size);
+    return ReadFully(FHandle, offset, data, size, FPath);
 }
 
 void AtomicFile::Sync()
@@ -340,6 +352,7 @@ void AtomicFile::Commit()
     }
     const HANDLE handle = FHandle;
     FHandle = INVALID_HANDLE_VALUE;
+    temp_registry::Drop(FTempPlace);
     // Where the rename by handle is not offered, MoveFileExW replaces the
     // target after the close.
     const bool renamed = RenameOpenFile(handle, Widen(FileNamePart(FPath)));
@@ -378,6 +391,27 @@ bool IsNotFound(DWORD error)
 }
 
 } // namespace
+
+void RemoveTemporaries()
+{
+    // Each file stays open, shared for deletion: the system removes it when
+    // the process ends and closes it.
+    for (int place = 0; place < temp_registry::Capacity(); ++place)
+        if (const char* path = temp_registry::At(place))
+            ::DeleteFileW(SystemPath(path).c_str());
+}
+
+void ForceNamedTemporaries(bool)
+{
+    // Every temporary here has a name.
+}
+
+int OpenFileLimit()
+{
+    // Handles are limited only by memory; the C runtime's descriptors, which
+    // the program does not use for files, by _getmaxstdio().
+    return 1 << 16;
+}
 
 FileKind KindOf(const std::string& path)
 {
@@ -675,6 +709,21 @@ std::atomic<unsigned> gRequestsSeen{0};
 // a hang-up, as on a POSIX terminal.
 constexpr int kHangUp = 1;
 
+constexpr int kBrokenPipe = 13;
+
+// How long a closed console's program may go on to stop by itself: the
+// system ends it about 5 s after the event.
+constexpr DWORD kCloseGraceMs = 4000;
+
+void RecordStop(int signal)
+{
+    gStopSignal = signal;
+    if (gStopFlag)
+        gStopFlag->store(1);
+}
+
+// Returning FALSE hands an event to the system's handler, which ends the
+// process; so does returning from the handler of a close.
 BOOL WINAPI OnConsoleEvent(DWORD event)
 {
     int signal = 0;
@@ -682,19 +731,22 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
     case CTRL_C_EVENT: signal = SIGINT; break;
     case CTRL_BREAK_EVENT: signal = SIGBREAK; break;
     case CTRL_CLOSE_EVENT: signal = kHangUp; break;
-    default: return FALSE;
+    default:
+        RemoveTemporaries();
+        return FALSE;
     }
     const unsigned bit = 1u << event;
-    if (gRequestsSeen.fetch_or(bit) & bit)
+    if (gRequestsSeen.fetch_or(bit) & bit) {
+        RemoveTemporaries();
         return FALSE;
-    gStopSignal = signal;
-    if (gStopFlag)
-        gStopFlag->store(1);
-    // The system ends the process as soon as the handler of a close
-    // returns (or a few seconds later): waiting here gives the batch that
-    // time to stop after its entry and write its log.
-    if (event == CTRL_CLOSE_EVENT)
-        ::Sleep(INFINITE);
+    }
+    RecordStop(signal);
+    // Waiting here gives the batch time to stop after its entry and write
+    // its log; if it is not done by then, it ends without its temporaries.
+    if (event == CTRL_CLOSE_EVENT) {
+        ::Sleep(kCloseGraceMs);
+        RemoveTemporaries();
+    }
     return TRUE;
 }
 
@@ -765,6 +817,11 @@ void InstallStopHandler(std::atomic<int>& flag)
 int StopSignal()
 {
     return gStopSignal;
+}
+
+void ReportBrokenOutput()
+{
+    RecordStop(kBrokenPipe);
 }
 
 void AdviseLargePages(void*, std::size_t)

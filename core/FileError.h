@@ -1,5 +1,6 @@
 #pragma once
 
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -11,13 +12,37 @@ class FileError : public std::runtime_error {
 public:
     explicit FileError(const std::string& message) : std::runtime_error(message) {}
 
-    static FileError CannotOpen(const std::string& path) { return FileError("Cannot open file " + path); }
-    static FileError CannotCreate(const std::string& path) { return FileError("Cannot create file " + path); }
-    static FileError StreamRead() { return FileError("Stream read error"); }
+    // tooManyOpen: the system refused because the process (or the system)
+    // holds as many open files as it may; the message then says so.
+    static FileError CannotOpen(const std::string& path, bool tooManyOpen = false)
+    {
+        return FileError("Cannot open file " + path + (tooManyOpen ? kTooManyOpen : ""));
+    }
+    static FileError CannotCreate(const std::string& path, bool tooManyOpen = false)
+    {
+        return FileError("Cannot create file " + path + (tooManyOpen ? kTooManyOpen : ""));
+    }
+    static FileError StreamRead(const std::string& path) { return FileError("Stream read error: " + path); }
+    static FileError OutOfMemory(const std::string& path) { return FileError("Out of memory reading " + path); }
     static FileError ListIndex(long long index)
     {
         return FileError("List index out of bounds (" + std::to_string(index) + ")");
     }
+
+private:
+    static constexpr const char* kTooManyOpen = ": too many open files";
 };
+
+// read(), its running out of memory reported as FileError "Out of memory
+// reading %s" with path: the file whose size asked for the memory.
+template <typename Read>
+decltype(auto) ReadingFile(const std::string& path, Read&& read)
+{
+    try {
+        return read();
+    } catch (const std::bad_alloc&) {
+        throw FileError::OutOfMemory(path);
+    }
+}
 
 } // namespace eit

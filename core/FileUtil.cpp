@@ -132,14 +132,16 @@ void ReadBlocks(const ReadOnlyFile& file, Take take)
 
 std::string ReadWholeFile(const std::string& path)
 {
-    const ReadOnlyFile file(path);
-    std::string data;
-    data.reserve(static_cast<std::size_t>(file.Size()));
-    ReadBlocks(file, [&data](std::string_view block) {
-        data.append(block);
-        return true;
+    return ReadingFile(path, [&path] {
+        const ReadOnlyFile file(path);
+        std::string data;
+        data.reserve(static_cast<std::size_t>(file.Size()));
+        ReadBlocks(file, [&data](std::string_view block) {
+            data.append(block);
+            return true;
+        });
+        return data;
     });
-    return data;
 }
 
 std::string ReadTextUntilZero(const std::string& path)

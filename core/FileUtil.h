@@ -41,7 +41,7 @@ std::string TempNameBeside(std::string_view path);
 std::string AsciiUpper(std::string_view text);
 
 // The whole content of a regular file. Throws FileError "Cannot open file %s"
-// (also for a read failure).
+// (also for a read failure), "Out of memory reading %s".
 std::string ReadWholeFile(const std::string& path);
 // The content of a regular file up to, not including, its first zero byte.
 // Reading stops there: the rest of the file is never read. Throws FileError

@@ -72,7 +72,7 @@ std::string LineList::Text() const
 
 void LineList::LoadFromFile(const std::string& path)
 {
-    SetText(ReadTextUntilZero(path));
+    ReadingFile(path, [&] { SetText(ReadTextUntilZero(path)); });
 }
 
 void LineList::SaveToFile(const std::string& path) const

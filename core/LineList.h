@@ -38,7 +38,8 @@ public:
     std::string Text() const;
 
     // Reads the file no further than its first zero byte. Throws FileError
-    // "Cannot open file %s" when it cannot be read or is no regular file.
+    // "Cannot open file %s" when it cannot be read or is no regular file,
+    // "Out of memory reading %s" when its lines do not fit in memory.
     void LoadFromFile(const std::string& path);
     // Replaces the file atomically: a reader sees the old file or the complete
     // new one, never a part. Throws FileError "Cannot create file %s".

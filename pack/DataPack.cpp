@@ -232,7 +232,7 @@ public:
         }
         AtomicFile out(path);
         if (entry.Offset() > FPack.Size() || entry.Length() > FPack.Size() - entry.Offset())
-            throw FileError::StreamRead();
+            throw FileError::StreamRead(FPack.Path());
         for (std::uint64_t done = 0; done < entry.Length();) {
             const std::uint64_t chunk = std::min(kCopyChunk, entry.Length() - done);
             out.CopyFrom(FPack, entry.Offset() + done, chunk);

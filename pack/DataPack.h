@@ -50,7 +50,8 @@ std::string MakeOutputPath(const BatchState& state, const std::string& p, const 
 // missing, unreadable or no regular file),
 // "Data pack %s is shorter than its 65536-byte directory", an invalid extension line,
 // "List index out of bounds (%d)" (extension list too short),
-// "Cannot create file %s", "Stream read error" (an entry past the pack's end).
+// "Cannot create file %s", "Stream read error: %s" (an entry past the pack's end, or a read failure),
+// "Out of memory reading %s" (the extension list).
 // An output file is only ever replaced by a complete one.
 void ExtractPack(const std::string& p, BatchState& state, BatchView& view);
 

@@ -33,6 +33,14 @@ constexpr std::uint64_t kCopyChunk = std::uint64_t{8} << 20;
 // the file anew); far below the usual limit of 1024 open files per process.
 constexpr int kKeptOpen = 512;
 
+// kKeptOpen, or fewer where the process may open fewer files: the pack, the
+// new pack, the log and the program's own files need room besides.
+int KeptOpen()
+{
+    constexpr int kSpare = 64;
+    return std::clamp(OpenFileLimit() - kSpare, 0, kKeptOpen);
+}
+
 std::uint64_t SectorsFor(std::uint64_t bytes)
 {
     return (bytes + kPackSectorSize - 1) / kPackSectorSize;
@@ -255,7 +263,7 @@ struct SlotFiles {
     struct ChangedFile {
         int Slot;
         std::string Path;
-        // The file as it was compared, for the first kKeptOpen changed slots.
+        // The file as it was compared, for the first KeptOpen() changed slots.
         std::unique_ptr<ReadOnlyFile> File;
         // The file as it was when its slot was read back.
         FileStamp Checked;
@@ -307,6 +315,7 @@ bool FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFi
     // Most files are usually missing (only the edited ones are left): their
     // folders' listings say so at once.
     const std::vector<FileKind> kinds = KindsOf(paths);
+    const int keep = KeptOpen();
     int open = 0;
     std::size_t next = 0;
     for (int slot = 0; slot < slots; ++slot) {
@@ -331,7 +340,7 @@ bool FindChangedFiles(const BatchState& state, BatchView& view, const ReadOnlyFi
             continue;
         }
         files.Sizes[static_cast<std::size_t>(slot)] = file->Size();
-        files.Changed.push_back({slot, file->Path(), open++ < kKeptOpen ? std::move(file) : nullptr, FileStamp{}});
+        files.Changed.push_back({slot, file->Path(), open++ < keep ? std::move(file) : nullptr, FileStamp{}});
     }
     return true;
 }

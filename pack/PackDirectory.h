@@ -35,7 +35,7 @@ public:
     PackDirectory() = default;
 
     // The directory at the start of pack. Throws FileError "Data pack <path>
-    // is shorter than its 65536-byte directory" and "Stream read error"
+    // is shorter than its 65536-byte directory" and "Stream read error: <path>"
     // when the system reports a read failure.
     static PackDirectory Read(const ReadOnlyFile& pack);
     static PackDirectory Decode(const Bytes& bytes);

@@ -33,7 +33,7 @@ struct SurveyedEntry {
     int Slot = 0;
     PackEntry Entry;
     // The pack ends before the entry's last byte: extracting the pack would
-    // fail with "Stream read error" at this slot. Such an entry is not read
+    // fail with "Stream read error: <path>" at this slot. Such an entry is not read
     // and its Type is Unknown.
     bool PastEnd = false;
     EntryType Type = EntryType::Unknown;
@@ -48,7 +48,7 @@ struct SurveyedEntry {
 // Throws FileError "Cannot open file <path>" when path cannot be opened or is
 // not a regular file (a FIFO or device is refused without blocking), "Data
 // pack <path> is shorter than its 65536-byte directory", and "Stream read
-// error" when the system reports a read failure.
+// error: <path>" when the system reports a read failure.
 std::vector<SurveyedEntry> SurveyPack(const std::string& path);
 
 // The directory of the pack at path. Throws as SurveyPack does.

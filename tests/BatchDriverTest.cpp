@@ -1,3 +1,4 @@
+#include "DataPack.h"
 #include "LineList.h"
 #include "PackBuilder.h"
 #include "TestSupport.h"
@@ -295,6 +296,17 @@ TEST(BatchDriver, ProgressLinesOnlyWhenAskedForAndQuietKeepsOnlyTheEnd)
     }
 }
 
+// Writes dir/DATA.BIN with a one-sector entry in each of its first slots,
+// and dir/ext.txt with as many empty lines (every file raw).
+void WritePackOfOneSectorEntries(const TempDir& dir, int slots)
+{
+    PackBuilder builder;
+    for (int slot = 0; slot < slots; ++slot)
+        builder.Entry(slot, 1);
+    WriteFile(dir.File("DATA.BIN"), builder.Bytes());
+    WriteFile(dir.File("ext.txt"), std::string(static_cast<std::size_t>(slots), '\n'));
+}
+
 struct StopRow {
     const char* Name;
     int Signal;
@@ -314,11 +326,7 @@ TEST_P(DriverStopTest, ExtractionSavesWhatWasDoneAndExitsWithTheSignal)
     EIT_SKIP_ON_WINDOWS("no signals on Windows");
     const int signal = GetParam().Signal;
     TempDir dir;
-    PackBuilder builder;
-    for (int slot = 0; slot < 8192; ++slot)
-        builder.Entry(slot, 1);
-    WriteFile(dir.File("DATA.BIN"), builder.Bytes());
-    WriteFile(dir.File("ext.txt"), std::string(8192, '\n'));
+    WritePackOfOneSectorEntries(dir, 8192);
     std::vector<std::string> args{"--extlist", dir.File("ext.txt"), "--output", dir.File("out")};
     args.insert(args.end(), 40, dir.File("DATA.BIN"));
     args.insert(args.begin(), EIT_BATCH_DRIVER);
@@ -375,6 +383,50 @@ INSTANTIATE_TEST_SUITE_P(Signals, DriverStopTest,
                                            StopRow{"Terminate", test::kTerminateSignal},
                                            StopRow{"HangUp", test::kHangUpSignal}),
                          [](const ::testing::TestParamInfo<StopRow>& info) { return std::string(info.param.Name); });
+
+// A closed pipe on the output (`--progress 2>&1 | head`) stops the batch as
+// a stop request does: result.log lists what was done, and the status is
+// that of a broken pipe. Killed by it, the program would write no log. With
+// the signal ignored, the failed writes themselves stop it.
+TEST(BatchDriver, BrokenOutputPipeStopsTheBatch)
+{
+    EIT_SKIP_ON_WINDOWS("no POSIX shell pipelines on Windows");
+    for (const std::string shellStart : {"", "trap '' PIPE; "}) {
+        TempDir dir;
+        WritePackOfOneSectorEntries(dir, 8192);
+        std::vector<std::string> args{"/bin/sh", "-c",
+                                      shellStart + "{ \"$0\" \"$@\" 2>&1; echo $? >" + dir.File("status")
+                                          + "; } | head -c 1 >/dev/null",
+                                      EIT_BATCH_DRIVER, "--progress", "-e", dir.File("ext.txt"), "-o", dir.File("out")};
+        args.insert(args.end(), 10, dir.File("DATA.BIN"));
+        test::RunProgram(dir, dir.Path(), args);
+
+        EXPECT_EQ(ReadFile(dir.File("status")), std::to_string(128 + test::kBrokenPipeSignal) + "\n") << shellStart;
+        LineList log;
+        log.LoadFromFile(dir.File("out/result.log"));
+        EXPECT_LT(log.Count(), 10 * (8192 + 2)) << shellStart;
+        EXPECT_EQ(test::ListTree(dir.File("out")).find(".eit-"), std::string::npos) << shellStart;
+    }
+}
+
+// The rebuild keeps no more changed files open than the process may open:
+// with 40 files allowed, 100 changed files are inserted all the same.
+TEST(BatchDriver, RebuildKeepsOpenNoMoreFilesThanAllowed)
+{
+    EIT_SKIP_ON_WINDOWS("no limit of open files to lower there");
+    TempDir dir;
+    WritePackOfOneSectorEntries(dir, 100);
+    ASSERT_EQ(RunDriver(dir, "-e " + dir.File("ext.txt") + " -o " + dir.File("out") + " " + dir.File("DATA.BIN")).Status, 0);
+    for (int slot = 0; slot < 100; ++slot)
+        WriteFile(dir.File("out/RAW/DATA_" + SlotText(slot) + ".raw"), "edited");
+    const DriverRun run =
+        test::RunProgram(dir, dir.Path(),
+                         {"/bin/sh", "-c", "ulimit -n 40 && exec \"$0\" \"$@\"", EIT_BATCH_DRIVER, "--mode", "log",
+                          "-o", dir.File("new"), dir.File("out/result.log")});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_NE(run.Out.find("DATA.BIN: 100 files inserted"), std::string::npos) << run.Out;
+}
 
 // Tests of all the error paths follow.
 

@@ -292,12 +292,12 @@ TEST_F(ExtractPackTest, EntryPastTheEndLeavesNoPartialFile)
     std::string bytes = PackBuilder().Entry(0, 1).Entry(1, 4).Bytes();
     bytes.resize(bytes.size() - 100); // the second entry loses its last bytes
     WriteFile(Dir.File("cut.bin"), bytes);
-    EXPECT_EQ(ErrorOf(Dir.File("cut.bin")), "Stream read error");
+    EXPECT_EQ(ErrorOf(Dir.File("cut.bin")), "Stream read error: " + Dir.File("cut.bin"));
     EXPECT_EQ(test::ListTree(State.TargetDir), "A/cut_0000.a\n"); // no B file, no temporary
 
     State.ResultLog.Clear();
     WriteFile(Dir.File("huge.bin"), PackBuilder().RawSlot(0, 0, 0xFFFFFFFFu).Bytes());
-    EXPECT_EQ(ErrorOf(Dir.File("huge.bin")), "Stream read error");
+    EXPECT_EQ(ErrorOf(Dir.File("huge.bin")), "Stream read error: " + Dir.File("huge.bin"));
     EXPECT_FALSE(std::filesystem::exists(Dir.File("out/A/huge_0000.a")));
 }
 

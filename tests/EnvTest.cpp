@@ -5,7 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <new>
 #include <span>
 #include <vector>
 
@@ -126,10 +131,162 @@ TEST(ReadOnlyFile, ReadsAndCopiesAtOffsetsBeyondFourGibibytes)
         out.Commit();
         EXPECT_EQ(ReadFile(dir.File("copy")), data.substr(0, count));
         AtomicFile past(dir.File("past"));
-        EXPECT_THROW(past.CopyFrom(file, far + data.size() - count + 1, count), FileError) << count;
+        EXPECT_EQ(test::ErrorOf([&] { past.CopyFrom(file, far + data.size() - count + 1, count); }),
+                  "Stream read error: " + path)
+            << count;
     }
     EXPECT_FALSE(PathExists(dir.File("past")));
 }
+
+// Every read the system refuses or cuts short names the file it was reading.
+TEST(ReadOnlyFile, ReadFailuresNameTheFile)
+{
+    TempDir dir;
+    const std::string small = dir.File("small.bin");
+    WriteFile(small, "0123456789");
+    const ReadOnlyFile file(small);
+    std::string buffer(1 << 20, '\0');
+    AtomicFile out(dir.File("out.bin"));
+    const struct {
+        const char* What;
+        std::function<void()> Read;
+        std::string Path;
+    } rows[] = {
+        {"copy by blocks past the end", [&] { out.CopyFrom(file, 5, 100); }, small},
+        {"copy in the kernel past the end", [&] { out.CopyFrom(file, 0, buffer.size()); }, small},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(test::ErrorOf(row.Read), "Stream read error: " + row.Path) << row.What;
+
+    // A regular file whose reading the system refuses: the memory of this
+    // process at address 0.
+    const std::string refusing = "/proc/self/mem";
+    if (test::kOnWindows || !PathExists(refusing))
+        return;
+    const ReadOnlyFile memory(refusing);
+    EXPECT_EQ(test::ErrorOf([&] { memory.ReadAt(0, buffer.data(), 16); }), "Stream read error: " + refusing);
+    EXPECT_EQ(test::ErrorOf([&] { out.CopyFrom(memory, 0, 16); }), "Stream read error: " + refusing);
+}
+
+// Running out of memory while a file is read is said of that file; other
+// failures pass as they are.
+TEST(ReadingFile, OutOfMemoryNamesTheFile)
+{
+    EXPECT_EQ(test::ErrorOf([] { ReadingFile("/x/list.lst", [] { throw std::bad_alloc(); }); }),
+              "Out of memory reading /x/list.lst");
+    EXPECT_EQ(test::ErrorOf([] { ReadingFile("/x/list.lst", [] { throw FileError::CannotOpen("/x/y"); }); }),
+              "Cannot open file /x/y");
+    EXPECT_EQ(ReadingFile("/x/list.lst", [] { return 7; }), 7);
+}
+
+// The name of an uncommitted file's temporary is taken away before a
+// signal ends the process, where the file system has no unnamed files;
+// the file can then no longer be named, and a committed file stays.
+TEST(AtomicFile, TemporariesAreRemovedBeforeTheProcessEnds)
+{
+    TempDir dir;
+    ForceNamedTemporaries(true);
+    {
+        std::vector<AtomicFile> files;
+        for (const char* name : {"a.bin", "b.bin", "kept.bin"}) {
+            files.emplace_back(dir.File(name));
+            files.back().Write("x", 1);
+        }
+        EXPECT_EQ(std::ranges::count(test::ListTree(dir.Path()), '\n'), 3);
+        files.back().Commit();
+        RemoveTemporaries();
+        if (!test::kOnWindows) { // there the names go with the last handle
+            EXPECT_EQ(test::ListTree(dir.Path()), "kept.bin\n");
+        }
+        for (const char* name : {"a.bin", "b.bin"})
+            EXPECT_EQ(test::ErrorOf([&] { files[name[0] - 'a'].Commit(); }),
+                      "Cannot create file " + dir.File(name));
+    }
+    ForceNamedTemporaries(false);
+    EXPECT_EQ(test::ListTree(dir.Path()), "kept.bin\n");
+}
+
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
+// In a child process with the stop hook installed and an uncommitted file
+// under a named temporary, the signal comes Times times: a signal that ends
+// the process removes the temporary first; a stop request leaves the
+// program running to stop by itself (and so does a broken pipe, every
+// time).
+TEST(StopHandler, SignalsThatEndTheProgramRemoveItsTemporariesFirst)
+{
+    GTEST_FLAG_SET(death_test_style, "fast"); // the child must see this test's folder
+    const struct {
+        const char* Name;
+        int Signal;
+        int Times;
+        bool Ends;
+    } rows[] = {
+        {"second Ctrl-C", test::kInterruptSignal, 2, true},
+        {"second SIGTERM", test::kTerminateSignal, 2, true},
+        {"second SIGHUP", test::kHangUpSignal, 2, true},
+        {"SIGQUIT", test::kQuitSignal, 1, true},
+        {"first Ctrl-C", test::kInterruptSignal, 1, false},
+        {"broken pipes", test::kBrokenPipeSignal, 3, false},
+    };
+    for (const auto& row : rows) {
+        TempDir dir;
+        const auto child = [&] {
+            std::atomic<int> flag{0};
+            InstallStopHandler(flag);
+            ForceNamedTemporaries(true);
+            AtomicFile file(dir.File("out.bin"));
+            file.Write("x", 1);
+            for (int k = 0; k < row.Times; ++k)
+                std::raise(row.Signal);
+            std::_Exit(flag.load() == 1 && StopSignal() == row.Signal ? 0 : 1);
+        };
+        if (row.Ends)
+            EXPECT_EXIT(child(), ::testing::KilledBySignal(row.Signal), "") << row.Name;
+        else
+            EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "") << row.Name;
+        const std::string left = test::ListTree(dir.Path());
+        if (row.Ends)
+            EXPECT_EQ(left, "") << row.Name;
+        else
+            EXPECT_TRUE(left.starts_with(".eit-")) << row.Name << ": " << left;
+    }
+}
+
+// A process that may open no more files is told so, for the file it read
+// and for the file it wrote; the file itself is not blamed.
+TEST(ReadOnlyFile, TooManyOpenFilesIsSaidSo)
+{
+    GTEST_FLAG_SET(death_test_style, "fast");
+    TempDir dir;
+    WriteFile(dir.File("in.bin"), "x");
+    // The message of open() once every descriptor is taken, read after
+    // they are given back: a sanitizer may need one to check its type.
+    const auto whenExhausted = [&](const std::function<void()>& open) -> std::string {
+        std::vector<ReadOnlyFile> held;
+        try {
+            for (;;)
+                held.emplace_back(dir.File("in.bin"));
+        } catch (const FileError&) {
+        }
+        try {
+            open();
+        } catch (const FileError& e) {
+            held.clear();
+            return e.what();
+        }
+        return "no error";
+    };
+    const auto child = [&] {
+        test::LimitOpenFiles(64);
+        const bool read = whenExhausted([&] { ReadOnlyFile in(dir.File("in.bin")); })
+            == "Cannot open file " + dir.File("in.bin") + ": too many open files";
+        const bool written = whenExhausted([&] { AtomicFile out(dir.File("out.bin")); })
+            == "Cannot create file " + dir.File("out.bin") + ": too many open files";
+        std::_Exit(OpenFileLimit() != 64 ? 5 : !read ? 6 : !written ? 7 : 0);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(ListFolder, TellsKindsLinksAndHiddenEntries)
 {

@@ -88,7 +88,8 @@ TEST_F(SourcesSafeTest, ExtractionThatCompletes)
 
 TEST_F(SourcesSafeTest, ExtractionThatFailsMidway)
 {
-    EXPECT_EQ(BatchOver(kModeExtract, {Src("a.bin"), Src("cut.bin"), Src("b.bin")}), "Stream read error");
+    EXPECT_EQ(BatchOver(kModeExtract, {Src("a.bin"), Src("cut.bin"), Src("b.bin")}),
+              "Stream read error: " + Src("cut.bin"));
     EXPECT_EQ(BatchOver(kModeExtract, {Src("a.bin"), Src("missing.bin")}), "Cannot open file " + Src("missing.bin"));
 }
 

@@ -88,6 +88,9 @@ CommandRun RunCommand(const TempDir& dir, const std::string& cwd, const std::str
 inline constexpr int kInterruptSignal = 2;
 inline constexpr int kHangUpSignal = 1;
 inline constexpr int kTerminateSignal = 15;
+// Signals that end a program without asking it to stop, and a broken pipe.
+inline constexpr int kQuitSignal = 3;
+inline constexpr int kBrokenPipeSignal = 13;
 
 // A program running in the background with its output in dir/stdout.txt and
 // dir/stderr.txt. The destructor kills it if it still runs.
@@ -140,6 +143,10 @@ bool MakeSymlink(const std::string& target, const std::string& path);
 // A device file's path ("/dev/null"); "" on Windows, which has no device
 // to link to.
 std::string NullDevice();
+
+// Lowers the number of files this process may hold open to count (POSIX
+// only: throws on Windows).
+void LimitOpenFiles(int count);
 
 // Creates a FIFO or a listening-free Unix socket file at path (POSIX only:
 // throws on Windows).

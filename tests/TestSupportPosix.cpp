@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -184,6 +185,15 @@ bool PermissionsBind(const TempDir& dir)
 std::string NullDevice()
 {
     return "/dev/null";
+}
+
+void LimitOpenFiles(int count)
+{
+    struct rlimit limit {};
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(count);
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+        throw std::runtime_error("cannot limit the open files to " + std::to_string(count));
 }
 
 void MakeFifo(const std::string& path)

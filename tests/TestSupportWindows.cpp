@@ -223,6 +223,11 @@ std::string NullDevice()
     return "";
 }
 
+void LimitOpenFiles(int count)
+{
+    throw std::runtime_error("no limit of open files on Windows: " + std::to_string(count));
+}
+
 void MakeFifo(const std::string& path)
 {
     throw std::runtime_error("no FIFOs on Windows: " + path);

@@ -339,7 +339,7 @@ void TTarga::LoadFromFile(const std::string& fileName)
     }
     const std::size_t got = area ? std::fread(area, 1, fileArea, file.get()) : 0;
     if (got < fileArea && std::ferror(file.get()))
-        throw eit::FileError::StreamRead();
+        throw eit::FileError::StreamRead(fileName);
     // Files that declare a top or right origin are turned into the bottom-left
     // order that every save declares; otherwise saving them again would turn
     // the picture over.

@@ -84,8 +84,8 @@ public:
     // descriptor are examined.
     // Throws eit::FileError "Cannot open file %s" (also for a name that
     // cannot be read, such as a directory), "Picture too large in file %s"
-    // when its pixels would exceed kMaxPictureBytes, or "Stream read error"
-    // when reading fails other than at the end; the component is then
+    // when its pixels would exceed kMaxPictureBytes, or "Stream read error:
+    // %s" when reading fails other than at the end; the component is then
     // unchanged.
     void LoadFromFile(const std::string& fileName);
 

@@ -70,9 +70,12 @@ std::string LineList::Text() const
     return text;
 }
 
-void LineList::LoadFromFile(const std::string& path)
+void LineList::LoadFromFile(const std::string& path, Content content)
 {
-    SetText(ReadTextUntilZero(path));
+    const std::string text = ReadTextUntilZero(path);
+    if (content == Content::Names)
+        CheckNameText(path, text);
+    SetText(text);
 }
 
 void LineList::SaveToFile(const std::string& path) const

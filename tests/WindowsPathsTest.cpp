@@ -141,6 +141,37 @@ TEST(WindowsPaths, TypedOutputFoldersAreTheFoldersTheSystemMeans)
     }
 }
 
+// A project list's names are taken as the system takes them, a plain
+// relative one below the list's folder; the log names each pack with "\".
+TEST(WindowsPaths, ProjectListNamesAreTheFilesTheSystemMeans)
+{
+    TempDir dir;
+    const std::string full = dir.Path();
+    std::string slashed = full;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const struct {
+        std::string Line;
+        std::string Pack;
+    } rows[] = {
+        {"in/A.BIN", dir.File("lists/in/A.BIN")},
+        {full.substr(2) + "\\B.BIN", dir.File("B.BIN")},
+        {slashed + "/C.BIN", dir.File("C.BIN")},
+    };
+    std::string list;
+    for (const auto& row : rows) {
+        WriteFile(row.Pack, PackBuilder().Entry(0, 1).Bytes());
+        list += row.Line + "\r\n";
+    }
+    WriteFile(dir.File("lists/p.lst"), list);
+    WriteFile(dir.File("ext.txt"), "tim\r\n");
+    const test::CommandRun run = test::RunProgram(
+        dir, dir.Path(), {EIT_BATCH_DRIVER, "--mode", "lst", "-e", dir.File("ext.txt"), "-o", dir.File("out"), "lists/p.lst"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const std::string log = ReadFile(dir.File("out/result.log"));
+    for (const auto& row : rows)
+        EXPECT_NE(log.find("#Source: " + row.Pack + "\r\n"), std::string::npos) << row.Line;
+}
+
 // Names that are not UTF-8 would reach the system as U+FFFD: the list or log
 // holding them is refused, whatever names it.
 TEST(WindowsPaths, ListsAndLogsThatAreNotUtf8AreRefused)

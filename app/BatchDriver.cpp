@@ -11,7 +11,6 @@
 #include "Replay.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -88,16 +87,6 @@ const char* const kUsage =
 
 const char* const kExtListHint =
     "Give the extension list with --extlist FILE, or write one with --make-extlist PACK.";
-
-// path without "." steps, ".." steps that follow a name or doubled
-// separators, every separator the system's own. The text is handled as
-// UTF-8: a plain string would be taken in the ANSI code page on Windows.
-std::string NormalPath(const std::string& path)
-{
-    const std::u8string normal =
-        std::filesystem::path(std::u8string(path.begin(), path.end())).lexically_normal().u8string();
-    return std::string(normal.begin(), normal.end());
-}
 
 // path made full against the working directory. An empty name stays
 // empty: it names no file, and the failure to open it says so.
@@ -272,7 +261,8 @@ int SurveyPacks(const Options& options)
 
 // The packs that project lists name: every non-empty line of each list, in
 // order. A relative name is taken against its list's folder, where the list
-// was written; the working directory says nothing about it.
+// was written; the working directory says nothing about it. The names end up
+// in result.log, so they get the system's separators.
 std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
 {
     std::vector<std::string> packs;
@@ -281,7 +271,8 @@ std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
         lines.LoadFromFile(list);
         for (const std::string& line : lines.Items())
             if (!line.empty())
-                packs.push_back(eit::IsAbsolute(line) ? line : eit::JoinPath(eit::DirectoryPart(list), line));
+                packs.push_back(eit::MakeAbsolute(
+                    eit::IsFolderRelative(line) ? eit::JoinPath(eit::DirectoryPart(list), line) : line));
     }
     return packs;
 }
@@ -349,7 +340,7 @@ int main(int argc, char** argv)
     }
 
     state.ExtListPath = Absolute(state.ExtListPath);
-    const std::string dir = NormalPath(Absolute(options.Output));
+    const std::string dir = eit::NormalPath(Absolute(options.Output));
     // A name too long, a link loop or a folder we may not search is a
     // refusal, not a crash. A dry run writes nothing, folders included.
     if (!state.DryRun && !eit::CreateDirectories(dir)) {

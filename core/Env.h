@@ -215,6 +215,13 @@ bool CreateDirectories(const std::string& path);
 // "" when the working directory cannot be found.
 std::string CurrentDirectory();
 bool SetCurrentDirectory(const std::string& path);
+// The folder a Windows path that starts with root alone is taken from: for
+// a drive "M:" that drive's current folder (its root when none was set), for
+// "\" the root of the working directory's drive ("C:\" or
+// "\\server\share"), without a separator at its end but for a drive's root.
+// "" when the system cannot tell, and always on POSIX, whose paths have
+// neither form.
+std::string DriveFolder(std::string_view root);
 
 // One entry of a folder. Kind is what the entry names, links followed (a
 // dangling link is Other); Link says whether the entry itself is a link.
@@ -276,9 +283,10 @@ int OpenFileLimit();
 // The program's arguments after its name, as UTF-8 byte strings. POSIX: argv
 // as it is. Windows: the wide command line, whatever the ANSI code page, an
 // argument whose last name holds "*" or "?" replaced by the names it matches
-// in case-blind name order (cmd.exe leaves that to the program; a pattern
-// matching nothing stays); the standard streams are also made binary and the
-// console shows UTF-8 until the program ends. Call it once, first.
+// (by MatchesMask, long names only) in case-blind name order (cmd.exe leaves
+// that to the program; a pattern matching nothing stays); the standard
+// streams are also made binary and the console shows UTF-8 until the program
+// ends. Call it once, first.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Asks the system to back size bytes at data with large pages; only a hint,

@@ -616,6 +616,11 @@ bool SetCurrentDirectory(const std::string& path)
     return ::chdir(path.c_str()) == 0;
 }
 
+std::string DriveFolder(std::string_view)
+{
+    return {};
+}
+
 namespace {
 
 bool IsDotOrDotDot(const char* name)

@@ -48,6 +48,22 @@ std::string Narrow(std::wstring_view wide)
     return text;
 }
 
+// The system's full form of path ("" when it cannot tell): made absolute
+// against the working directory or a drive's current folder, "." and ".."
+// steps resolved; a device name such as "NUL" becomes "\\.\NUL".
+std::wstring FullPathName(const std::wstring& path)
+{
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return {};
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return {};
+    full.resize(length);
+    return full;
+}
+
 // path as the W calls take it: "\" for "/", and a long absolute path with
 // the prefix that lifts the MAX_PATH limit. The prefix also turns off the
 // system's clean-up of "." steps and doubled separators, so a long path is
@@ -61,19 +77,23 @@ std::wstring SystemPath(const std::string& path)
     constexpr std::size_t kShort = MAX_PATH - 12;
     if (wide.size() < kShort || wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\"))
         return wide;
-    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0)
+    const std::wstring full = FullPathName(wide);
+    if (full.empty())
         return wide;
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size)
-        return wide;
-    full.resize(length);
     if (full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\"))
         return full;
     if (full.starts_with(L"\\\\"))
         return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
+}
+
+// Whether path names one of the system's devices by its reserved name
+// ("CON", "NUL", "COM1", ...), which the system finds in every folder.
+bool IsDeviceName(const std::string& path)
+{
+    if (path.starts_with("\\\\") || path.starts_with("//"))
+        return false;
+    return FullPathName(Widen(path)).starts_with(L"\\\\.\\");
 }
 
 // Read access shared with writers and deleters, so that another program (or
@@ -417,6 +437,10 @@ FileKind KindOf(const std::string& path)
 {
     if (path.empty())
         return FileKind::Missing;
+    // Opening a device may wait for it or change its state: its name says
+    // enough.
+    if (IsDeviceName(path))
+        return FileKind::Special;
     const HANDLE handle = OpenForQuery(path);
     if (handle == INVALID_HANDLE_VALUE) {
         // A file another program opened without sharing still shows its
@@ -450,7 +474,8 @@ std::vector<FileKind> KindsOf(const std::vector<std::string_view>& paths)
 
 bool PathExists(const std::string& path)
 {
-    return !path.empty() && ::GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return !path.empty()
+        && (::GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES || IsDeviceName(path));
 }
 
 namespace {
@@ -647,6 +672,15 @@ bool SetCurrentDirectory(const std::string& path)
     return !path.empty() && ::SetCurrentDirectoryW(SystemPath(path).c_str());
 }
 
+std::string DriveFolder(std::string_view root)
+{
+    // Some systems end a drive's current folder with a separator.
+    std::wstring folder = FullPathName(Widen(root));
+    if (folder.size() > 3 && folder.ends_with(L'\\') && folder[folder.size() - 2] != L':')
+        folder.pop_back();
+    return Narrow(folder);
+}
+
 bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries)
 {
     const std::string pattern = JoinPath(path, "*");
@@ -778,14 +812,18 @@ void ExpandWildcards(std::wstring_view argument, std::vector<std::string>& argum
         arguments.push_back(Narrow(argument));
         return;
     }
+    // The system's own matching also tries each entry's short 8.3 name
+    // ("*.BIN" takes DATA.BINX through DATA~1.BIN) and has rules of its own
+    // for dots: the folder is listed whole and the mask matched here.
+    const std::string mask = Narrow(argument.substr(name));
     std::vector<std::wstring> matches;
     WIN32_FIND_DATAW data;
-    const HANDLE search = ::FindFirstFileExW(std::wstring(argument).c_str(), FindExInfoBasic, &data,
-                                             FindExSearchNameMatch, nullptr, 0);
+    const HANDLE search = ::FindFirstFileExW((std::wstring(argument.substr(0, name)) + L"*").c_str(), FindExInfoBasic,
+                                             &data, FindExSearchNameMatch, nullptr, 0);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring_view found = data.cFileName;
-            if (found != L"." && found != L"..")
+            if (found != L"." && found != L".." && MatchesMask(Narrow(found), mask))
                 matches.emplace_back(found);
         } while (::FindNextFileW(search, &data));
         ::FindClose(search);

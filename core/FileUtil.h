@@ -20,10 +20,21 @@ inline constexpr char kPathSep = '/';
 // Whether path starts at a root: "/" on POSIX; on Windows a drive letter, a
 // colon and a separator, or a UNC name (two separators).
 bool IsAbsolute(std::string_view path);
+// Whether path is taken below whatever folder it is joined to: not absolute
+// and, on Windows, neither rooted on the current drive ("\dir") nor on a
+// drive's current folder ("M:", "M:dir").
+bool IsFolderRelative(std::string_view path);
 // path when it is absolute, otherwise path below the working directory (the
 // working directory itself for an empty path; path as it is when the working
-// directory cannot be found).
+// directory cannot be found). On Windows "\dir" is below the root of the
+// working directory's drive, "M:" and "M:dir" below drive M's current folder
+// (DriveFolder), and every "/" becomes "\"; a path starting "\\?\" or
+// "\\.\" is passed to the system unchanged, so it stays as it is.
 std::string MakeAbsolute(std::string_view path);
+// path without "." steps, ".." steps that follow a name or doubled
+// separators, every separator the system's own. On Windows a path starting
+// "\\?\" or "\\.\" stays as it is.
+std::string NormalPath(std::string_view path);
 // The part of path after its last separator (and, on Windows, after a colon).
 std::string FileNamePart(std::string_view path);
 // The part of path up to and including its last separator (or colon on Windows).
@@ -39,6 +50,19 @@ std::string JoinPath(std::string_view dir, std::string_view name);
 std::string TempNameBeside(std::string_view path);
 // Upper-cases the ASCII letters a-z and nothing else.
 std::string AsciiUpper(std::string_view text);
+// Whether name matches the wildcard mask: "*" stands for any run of
+// characters (also none), "?" for exactly one; ASCII letters match without
+// regard to case.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// Whether text is well-formed UTF-8: no stray or missing continuation
+// bytes, no overlong forms, surrogates or values beyond U+10FFFF.
+bool IsUtf8(std::string_view text);
+// Throws FileError "%s is not UTF-8 text" with path when text, read from
+// path, is a list of names that is not UTF-8 on Windows: every name goes to
+// the system as UTF-8 there, and other bytes would silently become U+FFFD.
+// POSIX takes names as bytes; there it never throws.
+void CheckNameText(const std::string& path, std::string_view text);
 
 // The whole content of a regular file. Throws FileError "Cannot open file %s"
 // (also for a read failure), "Out of memory reading %s".

@@ -70,9 +70,14 @@ std::string LineList::Text() const
     return text;
 }
 
-void LineList::LoadFromFile(const std::string& path)
+void LineList::LoadFromFile(const std::string& path, Content content)
 {
-    ReadingFile(path, [&] { SetText(ReadTextUntilZero(path)); });
+    ReadingFile(path, [&] {
+        const std::string text = ReadTextUntilZero(path);
+        if (content == Content::Names)
+            CheckNameText(path, text);
+        SetText(text);
+    });
 }
 
 void LineList::SaveToFile(const std::string& path) const

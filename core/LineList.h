@@ -37,10 +37,14 @@ public:
     // The lines joined, each followed by CR LF.
     std::string Text() const;
 
+    // What the lines of a file hold: names of files and types, which must be
+    // UTF-8 on Windows (CheckNameText), or text kept as its bytes.
+    enum class Content { Names, Bytes };
     // Reads the file no further than its first zero byte. Throws FileError
     // "Cannot open file %s" when it cannot be read or is no regular file,
-    // "Out of memory reading %s" when its lines do not fit in memory.
-    void LoadFromFile(const std::string& path);
+    // "Out of memory reading %s" when its lines do not fit in memory, and for
+    // Names what CheckNameText throws.
+    void LoadFromFile(const std::string& path, Content content = Content::Names);
     // Replaces the file atomically: a reader sees the old file or the complete
     // new one, never a part. Throws FileError "Cannot create file %s".
     void SaveToFile(const std::string& path) const;

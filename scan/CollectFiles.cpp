@@ -100,31 +100,6 @@ std::string FilterMask(std::string_view filter, int index)
     return pairs[static_cast<std::size_t>(index)].Mask;
 }
 
-bool MatchesMask(std::string_view name, std::string_view mask)
-{
-    // Greedy match that backtracks only to the most recent "*": linear in
-    // practice, and never exponential however many stars the mask holds.
-    std::size_t n = 0, m = 0;
-    std::size_t starMask = std::string_view::npos, starName = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || LowerAscii(mask[m]) == LowerAscii(name[n])) && mask[m] != '*') {
-            ++n;
-            ++m;
-        } else if (m < mask.size() && mask[m] == '*') {
-            starMask = m++;
-            starName = n;
-        } else if (starMask != std::string_view::npos) {
-            m = starMask + 1;
-            n = ++starName;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == '*')
-        ++m;
-    return m == mask.size();
-}
-
 void CollectFiles(const std::string& dir, std::string_view mask, std::vector<std::string>& files)
 {
     Collect(dir, mask, files);

@@ -20,11 +20,6 @@ std::vector<FilterPair> FilterPairs(std::string_view filter);
 // has no such pair.
 std::string FilterMask(std::string_view filter, int index);
 
-// Whether name matches the wildcard mask: "*" stands for any run of
-// characters (also none), "?" for exactly one; ASCII letters match without
-// regard to case.
-bool MatchesMask(std::string_view name, std::string_view mask);
-
 // Appends to files the path of every entry matching mask in the tree below
 // dir, depth first: the entries of each subfolder come before the entries of
 // the folder itself, and the subfolders and the entries of one folder are

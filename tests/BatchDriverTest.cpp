@@ -195,12 +195,19 @@ TEST(BatchDriver, ReplaysResultLogsLineByLineWithoutWritingALog)
 {
     TempDir dir;
     WriteFile(dir.File("in/DATA.BIN"), PackBuilder().Entry(1, 2).Bytes());
-    // Windows has no FIFOs: the source that is no regular file is left out there.
+    // Windows has no FIFOs: the sources that are no regular files are its
+    // devices there.
     std::string special, passedOver;
     if (!test::kOnWindows) {
         test::MakeFifo(dir.File("in/fifo"));
         special = "#Source: " + dir.File("in/fifo") + "\r\n";
         passedOver = "Passed over " + dir.File("in/fifo") + " (not a regular file)\n";
+    }
+    for (const std::string device : {"CON", "NUL", "COM1"}) {
+        if (test::kOnWindows) {
+            special += "#Source: " + device + "\r\n";
+            passedOver += "Passed over " + device + " (not a regular file)\n";
+        }
     }
     const std::string pack = ReadFile(dir.File("in/DATA.BIN"));
     // The pack's section: slot 1 names a file that is not there, so the

@@ -67,7 +67,7 @@ TEST(PathTexts, SplitAndJoinAtTheSeparatorOnly)
         EXPECT_EQ(FileNamePart(row.Path), row.Name) << row.Path;
         EXPECT_EQ(DirectoryPart(row.Path), row.Directory) << row.Path;
         if (row.Absolute) {
-            EXPECT_EQ(MakeAbsolute(row.Path), row.Path);
+            EXPECT_EQ(MakeAbsolute(row.Path), test::NativePath(row.Path)) << row.Path; // a typed "/" becomes the system's separator
         }
     }
     for (const JoinRow& join : joins)
@@ -88,6 +88,19 @@ TEST(PathTexts, MakeAbsoluteAnchorsRelativePathsAtTheWorkingDirectory)
     EXPECT_FALSE(SetCurrentDirectory(JoinPath(here, "missing")));
     EXPECT_EQ(CurrentDirectory(), here);
     ASSERT_TRUE(SetCurrentDirectory(before));
+}
+
+TEST(MatchesMask, StarsAndQuestionMarksWithoutRegardToCase)
+{
+    EXPECT_TRUE(MatchesMask("DATA.BIN", "*.bin"));
+    EXPECT_TRUE(MatchesMask(".bin", "*.bin"));
+    EXPECT_FALSE(MatchesMask("a.bin.bak", "*.bin"));
+    EXPECT_FALSE(MatchesMask("abin", "*.bin"));
+    EXPECT_TRUE(MatchesMask("a.b.bin", "*.*.bin"));
+    EXPECT_TRUE(MatchesMask("x1.lst", "x?.LST"));
+    EXPECT_FALSE(MatchesMask("x.lst", "x?.lst"));
+    EXPECT_TRUE(MatchesMask("anything", "**"));
+    EXPECT_FALSE(MatchesMask(std::string(200, 'a'), std::string(30, '*') + "b"));
 }
 
 TEST(ReadOnlyFile, RefusesFifosAndFoldersWithoutBlocking)

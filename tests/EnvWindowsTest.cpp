@@ -56,7 +56,57 @@ TEST(EnvWindows, DevicesAndFoldersAreNoFilesToRead)
     for (const std::string& path : {std::string("NUL"), std::string("CON"), dir.File("")}) {
         EXPECT_EQ(test::ErrorOf([&] { ReadOnlyFile file(path); }), "Cannot open file " + path) << path;
     }
-    EXPECT_EQ(KindOf("NUL"), FileKind::Special);
+    // A device is found in every folder, and never opened to be asked.
+    for (const std::string& path : {std::string("NUL"), std::string("CON"), std::string("COM1"), dir.File("con")}) {
+        EXPECT_EQ(KindOf(path), FileKind::Special) << path;
+        EXPECT_TRUE(PathExists(path)) << path;
+    }
+    EXPECT_EQ(KindOf(dir.File("CONSOLE")), FileKind::Missing);
+    EXPECT_FALSE(PathExists(dir.File("CONSOLE")));
+}
+
+// What a typed path becomes: made full (MakeAbsolute, as every typed name
+// is) and then cleaned (NormalPath, as the output folder is).
+TEST(EnvWindows, TypedPathsAreResolvedAsTheSystemResolvesThem)
+{
+    const Folder dir;
+    const std::string before = CurrentDirectory();
+    const std::string here = dir.File("");
+    const std::string cwd = here.substr(0, here.size() - 1);
+    ASSERT_TRUE(SetCurrentDirectory(cwd));
+    ASSERT_EQ(CurrentDirectory(), cwd);
+    const std::string drive = cwd.substr(0, 2);
+    const std::string other = drive == "M:" ? "N:" : "M:";
+    const std::string unset = drive == "Q:" ? "R:" : "Q:";
+    // The system keeps each drive's current folder in a variable "=M:".
+    ASSERT_TRUE(::SetEnvironmentVariableW(Wide("=" + other).c_str(), Wide(other + "\\work").c_str()));
+    ::SetEnvironmentVariableW(Wide("=" + unset).c_str(), nullptr);
+    const struct {
+        std::string Typed;
+        std::string Absolute;
+        std::string Normal;
+    } rows[] = {
+        {"rel/a\\b", cwd + "\\rel\\a\\b", cwd + "\\rel\\a\\b"},
+        {cwd.substr(2) + "\\sub", cwd + "\\sub", cwd + "\\sub"},
+        {"\\", drive + "\\", drive + "\\"},
+        {drive, cwd, cwd},
+        {drive + "sub/x.bin", cwd + "\\sub\\x.bin", cwd + "\\sub\\x.bin"},
+        {other, other + "\\work", other + "\\work"},
+        {other + "sub", other + "\\work\\sub", other + "\\work\\sub"},
+        {unset + "sub", unset + "\\sub", unset + "\\sub"},
+        {"C:/games//./x.bin", "C:\\games\\\\.\\x.bin", "C:\\games\\x.bin"},
+        {"//srv/share/x", "\\\\srv\\share\\x", "\\\\srv\\share\\x"},
+        {"\\\\?\\C:\\a/b\\.\\c", "\\\\?\\C:\\a/b\\.\\c", "\\\\?\\C:\\a/b\\.\\c"},
+        {"\\\\.\\C:\\out\\..\\x", "\\\\.\\C:\\out\\..\\x", "\\\\.\\C:\\out\\..\\x"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsFolderRelative(row.Typed), row.Typed.starts_with("rel")) << row.Typed;
+        const std::string absolute = MakeAbsolute(row.Typed);
+        EXPECT_EQ(absolute, row.Absolute) << row.Typed;
+        EXPECT_EQ(NormalPath(absolute), row.Normal) << row.Typed;
+    }
+    ::SetEnvironmentVariableW(Wide("=" + other).c_str(), nullptr);
+    ASSERT_TRUE(SetCurrentDirectory(before));
 }
 
 TEST(EnvWindows, WritesEveryByteAsItIsAndAppendsAfterAReadBack)

@@ -1,4 +1,5 @@
 #include "FileError.h"
+#include "FileUtil.h"
 #include "LineList.h"
 #include "TestSupport.h"
 
@@ -87,6 +88,48 @@ TEST(LineList, OnlyARegularFileIsLoaded)
         eit::test::FifoPeer peer(path);
         LineList list;
         EXPECT_EQ(eit::test::ErrorOf([&] { list.LoadFromFile(path); }), "Cannot open file " + path) << name;
+    }
+}
+
+// Names go to Windows as UTF-8, where other bytes would become U+FFFD: such
+// a list is refused there. Linux takes names as bytes; text is bytes on both.
+TEST(LineList, NamesThatAreNotUtf8AreRefusedOnWindowsOnly)
+{
+    using namespace std::string_literals;
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        bool Utf8;
+    } rows[] = {
+        {"ascii", "tim\r\nraw\r\n", true},
+        {"two to four bytes", "Donn\xC3\xA9" "es\r\n\xE6\x97\xA5\r\n\xF0\x9F\x98\x80\r\n\xF4\x8F\xBF\xBF", true},
+        {"latin-1", "Donn\xE9" "es\r\n", false},
+        {"stray continuation", "a\x80\r\n", false},
+        {"overlong", "\xC0\xAF\r\n\xE0\x80\xAF", false},
+        {"surrogate", "\xED\xA0\x80", false},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", false},
+        {"cut short at the end", "tim\r\n\xE6\x97", false},
+        {"cut short by a line end", "\xE6\x97\r\n", false},
+        {"bad bytes after the zero", "tim\0\xE9"s, true},
+    };
+    eit::test::TempDir dir;
+    const std::string path = dir.File("names.lst");
+    for (const auto& row : rows) {
+        eit::test::WriteFile(path, row.Bytes);
+        const std::string text = row.Bytes.substr(0, row.Bytes.find('\0'));
+        EXPECT_EQ(eit::IsUtf8(text), row.Utf8) << row.Name;
+        LineList names;
+        const std::string error = eit::test::ErrorOf([&] { names.LoadFromFile(path); });
+        if (!row.Utf8 && eit::test::kOnWindows) {
+            EXPECT_EQ(error, path + " is not UTF-8 text") << row.Name;
+            EXPECT_TRUE(names.Empty()) << row.Name;
+        } else {
+            EXPECT_EQ(error, "no error") << row.Name;
+            EXPECT_EQ(names.Items(), Lines(text)) << row.Name;
+        }
+        LineList bytes;
+        bytes.LoadFromFile(path, LineList::Content::Bytes);
+        EXPECT_EQ(bytes.Items(), Lines(text)) << row.Name;
     }
 }
 

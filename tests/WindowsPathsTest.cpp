@@ -1,7 +1,8 @@
 // What only Windows has: drive letters, UNC names and "\" in the output
 // names, and the driver's output on a Windows file system (a second run over the
 // first one's files, an entry beyond 4 GiB, a pack named in UTF-8, a wildcard
-// for the pack, entries holding CR, LF and 0x1A bytes).
+// for the pack, entries holding CR, LF and 0x1A bytes); output folders typed
+// in the system's other forms; lists that are not UTF-8.
 
 #include "BatchState.h"
 #include "DataPack.h"
@@ -10,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 namespace eit {
@@ -64,6 +67,10 @@ TEST_P(WindowsDriverTest, WritesEveryEntryByteForByteAndALogOfCrLfLines)
     WriteFile(dir.File("ext.txt"), "tim\r\ntim\r\ntim\r\n");
     const std::string base = row.Pack.substr(0, row.Pack.find('.'));
 
+    // A name the system's own matching would also take, through its short
+    // name "DATA~1.BIN".
+    if (row.Typed)
+        row.Builder.WriteSparse(pack + "X");
     const std::string argument = row.Typed ? dir.File(std::string("in/") + row.Typed) : pack;
     for (int run = 0; run < row.Runs; ++run) {
         const test::CommandRun done =
@@ -98,8 +105,100 @@ INSTANTIATE_TEST_SUITE_P(
         DriverRow{"EntryBeyondFourGibibytes", "BIG.BIN", EntryBeyondFourGibibytes(), {1}, 1},
         DriverRow{"NonAsciiPackName", "Donn\xC3\xA9" "es_\xE6\x97\xA5\xE6\x9C\xAC.BIN", PackBuilder().Entry(3, 1),
                   {3}, 2},
-        DriverRow{"WildcardExpandedByTheProgram", "DATA.BIN", PackBuilder().Entry(4, 1), {4}, 1, "d*.bin"}),
+        DriverRow{"WildcardExpandedByTheProgram", "DATA.BIN", PackBuilder().Entry(4, 1), {4}, 1, "*.BIN"}),
     [](const ::testing::TestParamInfo<DriverRow>& info) { return std::string(info.param.Name); });
+
+// Every form of a folder the system knows names the folder it means; the
+// log names it with "\" whatever the user typed.
+TEST(WindowsPaths, TypedOutputFoldersAreTheFoldersTheSystemMeans)
+{
+    TempDir dir;
+    const std::string pack = dir.File("in/DATA.BIN");
+    WriteFile(pack, PackBuilder().Entry(0, 1).Bytes());
+    WriteFile(dir.File("ext.txt"), "tim\r\n");
+    const std::string full = dir.Path();
+    std::string slashed = full;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const struct {
+        std::string Output; // as typed, in the working directory dir
+        std::string Pack;
+        std::string Written; // how the log names the output folder
+    } rows[] = {
+        {full.substr(2) + "\\out", pack, full + "\\out"},
+        {full.substr(0, 2) + "out", pack, full + "\\out"},
+        {slashed + "/out/", slashed + "/in/DATA.BIN", full + "\\out"},
+        {"\\\\?\\" + full + "\\out", pack, "\\\\?\\" + full + "\\out"},
+        {"\\\\.\\" + full + "\\out", pack, "\\\\.\\" + full + "\\out"},
+    };
+    for (const auto& row : rows) {
+        std::filesystem::remove_all(test::FsPath(dir.File("out")));
+        const test::CommandRun run = test::RunProgram(
+            dir, dir.Path(), {EIT_BATCH_DRIVER, "-e", dir.File("ext.txt"), "-o", row.Output, row.Pack});
+        ASSERT_EQ(run.Status, 0) << row.Output << ": " << run.Err;
+        EXPECT_EQ(test::ListTree(dir.File("out")), "TIM/DATA_0000.tim\nresult.log\n") << row.Output;
+        const std::string head = "#Format: BIN\r\n#Source: " + pack + "\r\n" + row.Written + "\\TIM\\DATA_0000.tim\r\n";
+        EXPECT_EQ(ReadFile(dir.File("out/result.log")).substr(0, head.size()), head) << row.Output;
+    }
+}
+
+// A project list's names are taken as the system takes them, a plain
+// relative one below the list's folder; the log names each pack with "\".
+TEST(WindowsPaths, ProjectListNamesAreTheFilesTheSystemMeans)
+{
+    TempDir dir;
+    const std::string full = dir.Path();
+    std::string slashed = full;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const struct {
+        std::string Line;
+        std::string Pack;
+    } rows[] = {
+        {"in/A.BIN", dir.File("lists/in/A.BIN")},
+        {full.substr(2) + "\\B.BIN", dir.File("B.BIN")},
+        {slashed + "/C.BIN", dir.File("C.BIN")},
+    };
+    std::string list;
+    for (const auto& row : rows) {
+        WriteFile(row.Pack, PackBuilder().Entry(0, 1).Bytes());
+        list += row.Line + "\r\n";
+    }
+    WriteFile(dir.File("lists/p.lst"), list);
+    WriteFile(dir.File("ext.txt"), "tim\r\n");
+    const test::CommandRun run = test::RunProgram(
+        dir, dir.Path(), {EIT_BATCH_DRIVER, "--mode", "lst", "-e", dir.File("ext.txt"), "-o", dir.File("out"), "lists/p.lst"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const std::string log = ReadFile(dir.File("out/result.log"));
+    for (const auto& row : rows)
+        EXPECT_NE(log.find("#Source: " + row.Pack + "\r\n"), std::string::npos) << row.Line;
+}
+
+// Names that are not UTF-8 would reach the system as U+FFFD: the list or log
+// holding them is refused, whatever names it.
+TEST(WindowsPaths, ListsAndLogsThatAreNotUtf8AreRefused)
+{
+    TempDir dir;
+    WriteFile(dir.File("DATA.BIN"), PackBuilder().Entry(0, 1).Bytes());
+    WriteFile(dir.File("ext.txt"), "tim\r\n");
+    WriteFile(dir.File("latin.txt"), "t\xEEm\r\n");
+    const std::string latinPack = dir.File("Donn\xE9" "es.BIN");
+    WriteFile(dir.File("latin.lst"), latinPack + "\r\n");
+    WriteFile(dir.File("latin.log"), "#Format: BIN\r\n#Source: " + latinPack + "\r\n");
+    const struct {
+        std::vector<std::string> Args;
+        std::string File;
+    } rows[] = {
+        {{"-e", dir.File("latin.txt"), "DATA.BIN"}, dir.File("latin.txt")},
+        {{"--mode", "lst", "-e", dir.File("ext.txt"), "latin.lst"}, dir.File("latin.lst")},
+        {{"--mode", "log", "latin.log"}, dir.File("latin.log")},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{EIT_BATCH_DRIVER, "-o", dir.File("out")};
+        args.insert(args.end(), row.Args.begin(), row.Args.end());
+        const test::CommandRun run = test::RunProgram(dir, dir.Path(), args);
+        EXPECT_EQ(run.Status, 1) << row.File;
+        EXPECT_EQ(run.Err, row.File + " is not UTF-8 text\n");
+    }
+}
 
 } // namespace
 } // namespace eit

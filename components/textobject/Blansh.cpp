@@ -49,7 +49,7 @@ bool TTextObject::LoadText(const std::string& name)
     // IniStyle object, empty the file that FileName names.
     FLog.Clear();
     NewBlansh();
-    FLines.LoadFromFile(name);
+    FLines.LoadFromFile(name, eit::LineList::Content::Bytes);
     return true;
 }
 

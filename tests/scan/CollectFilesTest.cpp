@@ -77,19 +77,6 @@ TEST(FilterPairs, WalksPairsUpToTheNextBarOrTheEnd)
     EXPECT_EQ(pairs[1].Mask, "");
 }
 
-TEST(MatchesMask, StarsAndQuestionMarksWithoutRegardToCase)
-{
-    EXPECT_TRUE(MatchesMask("DATA.BIN", "*.bin"));
-    EXPECT_TRUE(MatchesMask(".bin", "*.bin"));
-    EXPECT_FALSE(MatchesMask("a.bin.bak", "*.bin"));
-    EXPECT_FALSE(MatchesMask("abin", "*.bin"));
-    EXPECT_TRUE(MatchesMask("a.b.bin", "*.*.bin"));
-    EXPECT_TRUE(MatchesMask("x1.lst", "x?.LST"));
-    EXPECT_FALSE(MatchesMask("x.lst", "x?.lst"));
-    EXPECT_TRUE(MatchesMask("anything", "**"));
-    EXPECT_FALSE(MatchesMask(std::string(200, 'a'), std::string(30, '*') + "b"));
-}
-
 TEST(CollectFiles, EntersNoHiddenFolderButListsHiddenFiles)
 {
     EIT_SKIP_ON_WINDOWS("hidden is an attribute on Windows, not a leading dot");

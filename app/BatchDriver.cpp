@@ -266,9 +266,9 @@ std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
     for (const std::string& list : lists) {
         eit::LineList lines;
         lines.LoadFromFile(list);
-        for (const std::string& line : lines.Items())
-            if (!line.empty())
-                packs.push_back(eit::IsAbsolute(line) ? line : eit::JoinPath(eit::DirectoryPart(list), line));
+        for (int i = 0; i < lines.Count(); ++i)
+            if (const std::string_view line = lines.Get(i); !line.empty())
+                packs.push_back(eit::IsAbsolute(line) ? std::string(line) : eit::JoinPath(eit::DirectoryPart(list), line));
     }
     return packs;
 }

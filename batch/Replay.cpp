@@ -36,7 +36,7 @@ int TotalPosition(std::int32_t line, std::int32_t count)
 // it consumed. The source stream lives only as long as this line.
 std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, const ReplayPackFn& packHandler)
 {
-    std::string line = state.ReplayLines.Get(i);
+    std::string line(state.ReplayLines.Get(i));
     std::size_t wordEnd = 0;
     const Marker marker = MarkerOf(FirstWord(line, &wordEnd));
     state.MarkerFlag = marker == Marker::None ? 1 : 0;

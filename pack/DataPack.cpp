@@ -190,10 +190,10 @@ LineList LoadExtensions(const std::string& listPath, int used)
     extensions.LoadFromFile(listPath);
     const int count = std::min(used, extensions.Count());
     for (int line = 0; line < count; ++line) {
-        const std::string ext = extensions.Get(line);
+        const std::string_view ext = extensions.Get(line);
         if (!IsFileExtension(ext))
-            throw FileError("Extension list " + listPath + " line " + std::to_string(line + 1) + ": \"" + ext
-                            + "\" cannot be a file extension");
+            throw FileError("Extension list " + listPath + " line " + std::to_string(line + 1) + ": \""
+                            + std::string(ext) + "\" cannot be a file extension");
     }
     return extensions;
 }
@@ -307,9 +307,9 @@ std::string SlotText(int slot)
     return HexNumber(slot, kDigits);
 }
 
-std::string OutputName(const std::string& p, int slot, const std::string& ext)
+std::string OutputName(const std::string& p, int slot, std::string_view ext)
 {
-    const std::string e = ext.empty() ? "raw" : ext;
+    const std::string e(ext.empty() ? "raw" : ext);
     return AsciiUpper(e) + kPathSep + PackBaseName(p) + "_" + SlotText(slot) + "." + e;
 }
 

@@ -24,7 +24,7 @@ std::string PackBaseName(const std::string& p);
 // "EXT/BASE_SSSS.ext", EXT the extension upper-cased, BASE the pack's base
 // name and SSSS the slot in HexDigitsFor(kPackSlots) upper-case hex digits.
 // An empty ext (an empty extension line) stands for "raw".
-std::string OutputName(const std::string& p, int slot, const std::string& ext);
+std::string OutputName(const std::string& p, int slot, std::string_view ext);
 
 // Whether ext can name both a folder and a file extension below the output
 // folder on every system the files may move to: no trailing space or dot

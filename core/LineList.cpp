@@ -15,17 +15,6 @@ bool IsLineEnd(char c)
     return c == '\r' || c == '\n';
 }
 
-// The number of lines text splits into: one per line end (CR LF counting
-// once) and one for a last line without an end.
-std::size_t LineCount(std::string_view text)
-{
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
-            ++count;
-    return count + (!text.empty() && !IsLineEnd(text.back()) ? 1 : 0);
-}
-
 } // namespace
 
 void LineList::CheckIndex(int index, int limit) const
@@ -89,7 +78,7 @@ void LineList::Delete(int index)
 void LineList::Clear()
 {
     FText = std::string();
-    FLines = std::vector<Span>();
+    FLines = std::deque<Span>();
     FUsed = 0;
 }
 
@@ -120,8 +109,7 @@ std::vector<std::string> LineList::Items() const
 void LineList::Split(std::string text)
 {
     text.resize(std::min(text.find('\0'), text.size()));
-    std::vector<Span> lines;
-    lines.reserve(LineCount(text));
+    std::deque<Span> lines;
     // The lines move down over the line ends in place: no second copy of
     // the text is ever made.
     const std::size_t end = text.size();

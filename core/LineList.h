@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,10 +17,9 @@ namespace eit {
 // ends the text. Saving writes every line followed by CR LF. Every indexed
 // access outside the list throws FileError "List index out of bounds (%d)".
 //
-// The lines share one buffer, so a list costs its text plus 16 bytes a line
-// (a loaded file: at most its size plus 16 bytes a line), however short the
-// lines; text a Put or Delete leaves unused is reclaimed once it outweighs
-// the lines.
+// The lines share one buffer, so a list costs its text plus about 16 bytes
+// a line, however short the lines; text a Put or Delete leaves unused is
+// reclaimed once it outweighs the lines.
 class LineList {
 public:
     LineList() = default;
@@ -35,8 +35,9 @@ public:
     void Delete(int index);
     // Empties the list and gives its memory back.
     void Clear();
-    // Room for n lines (not for their text).
-    void Reserve(std::size_t n) { FLines.reserve(n); }
+    // A hint that n lines will follow. The list grows without moving what
+    // it holds, so it needs no room up front.
+    void Reserve(std::size_t n) { static_cast<void>(n); }
 
     // A copy of every line, in order.
     std::vector<std::string> Items() const;
@@ -69,7 +70,8 @@ private:
     void Reclaim();
 
     std::string FText;
-    std::vector<Span> FLines;
+    // A deque: growing it never holds the old and the new copy at once.
+    std::deque<Span> FLines;
     std::size_t FUsed = 0; // bytes of FText that lines use
 };
 

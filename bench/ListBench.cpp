@@ -2,10 +2,11 @@
 //
 //   list-bench [--dir DIR] [--runs N] [--mib M]
 //
-// Writes three lists of M MiB (default 128) in DIR (default: a temporary
-// folder): "tiny" lines of one character, "short" lines of 4 to 12
-// characters (a project list of short names) and "long" lines of about 120
-// characters (a result log of deep paths), all ending in CR LF. Each is
+// Writes four lists of M MiB (default 128) in DIR (default: a temporary
+// folder): "empty" lines ending in LF, "tiny" lines of one character ending
+// in CR, "short" lines of 4 to 12 characters (a project list of short names)
+// and "long" lines of about 120 characters (a result log of deep paths),
+// both ending in CR LF. Each is
 // loaded by a child process of its own, whose peak resident memory is
 // measured: an idle child that only starts (the baseline every figure is
 // taken against), a child that loads the list into a LineList, one that
@@ -40,45 +41,62 @@ struct ListShape {
     const char* Name;
     std::size_t MinLength;
     std::size_t MaxLength;
+    const char* LineEnd;
 };
 
-constexpr ListShape kShapes[] = {{"tiny", 1, 1}, {"short", 4, 12}, {"long", 100, 140}};
+constexpr ListShape kShapes[] = {
+    {"empty", 0, 0, "\n"}, {"tiny", 1, 1, "\r"}, {"short", 4, 12, "\r\n"}, {"long", 100, 140, "\r\n"}};
 
-// Writes mib MiB of lines of shape to path; returns how many lines.
+const ListShape& ShapeNamed(const std::string& name)
+{
+    for (const ListShape& shape : kShapes)
+        if (name == shape.Name)
+            return shape;
+    eit::bench::Die(kProgram, "no list shape " + name);
+}
+
+// Calls take(line) for the lines of a list of shape that fill mib MiB with
+// their line ends; the same lines every time.
+template <typename Take>
+void ForEachLine(const ListShape& shape, std::uint64_t mib, Take take)
+{
+    const std::uint64_t size = mib << 20;
+    const std::size_t endSize = std::strlen(shape.LineEnd);
+    std::uint32_t seed = 12345;
+    std::string line;
+    for (std::uint64_t written = 0; written < size; written += line.size() + endSize) {
+        seed = seed * 1103515245u + 12345u;
+        const std::size_t length = shape.MinLength + (seed >> 16) % (shape.MaxLength - shape.MinLength + 1);
+        line.resize(length);
+        for (std::size_t i = 0; i < length; ++i)
+            line[i] = i % 13 == 12 ? '/' : static_cast<char>('a' + (seed >> (i % 16)) % 26);
+        take(std::string_view(line));
+    }
+}
+
+// Writes the list of shape to path; returns how many lines it has.
 std::uint64_t WriteList(const std::string& path, const ListShape& shape, std::uint64_t mib)
 {
     std::ofstream out(path, std::ios::binary);
-    const std::uint64_t size = mib << 20;
-    std::uint64_t written = 0;
     std::uint64_t lines = 0;
-    std::uint32_t seed = 12345;
-    std::string line;
     std::string block;
-    while (written < size) {
-        seed = seed * 1103515245u + 12345u;
-        const std::size_t length = shape.MinLength + (seed >> 16) % (shape.MaxLength - shape.MinLength + 1);
-        line.assign(length, 'a');
-        for (std::size_t i = 0; i < length; ++i)
-            line[i] = static_cast<char>('a' + (seed >> (i % 16)) % 26);
-        if (length > 20)
-            for (std::size_t i = 12; i < length; i += 13)
-                line[i] = '/';
+    ForEachLine(shape, mib, [&](std::string_view line) {
         block += line;
-        block += "\r\n";
-        written += length + 2;
+        block += shape.LineEnd;
         ++lines;
         if (block.size() >= (1u << 20)) {
             out.write(block.data(), static_cast<std::streamsize>(block.size()));
             block.clear();
         }
-    }
+    });
     out.write(block.data(), static_cast<std::streamsize>(block.size()));
     if (!out.flush())
         eit::bench::Die(kProgram, "cannot write " + path);
     return lines;
 }
 
-// Every line in a std::string of its own, split as LineList splits.
+// Every line in a std::string of its own, split as LineList splits, with
+// room made for as many lines as there are LFs.
 std::vector<std::string> StringPerLine(const std::string& path)
 {
     const std::string text = eit::ReadTextUntilZero(path);
@@ -97,7 +115,8 @@ std::vector<std::string> StringPerLine(const std::string& path)
 
 // The child's work; its exit status says whether it holds the lines it
 // should.
-int RunWay(const std::string& way, const std::string& path, std::uint64_t lines)
+int RunWay(const std::string& way, const std::string& path, const ListShape& shape, std::uint64_t mib,
+           std::uint64_t lines)
 {
     std::uint64_t held = 0;
     if (way == "load") {
@@ -106,9 +125,7 @@ int RunWay(const std::string& way, const std::string& path, std::uint64_t lines)
         held = static_cast<std::uint64_t>(list.Count());
     } else if (way == "add") {
         eit::LineList list;
-        std::ifstream in(path, std::ios::binary);
-        for (std::string line; std::getline(in, line);)
-            list.Add(std::string_view(line).substr(0, line.size() - 1)); // without the CR
+        ForEachLine(shape, mib, [&list](std::string_view line) { list.Add(line); });
         held = static_cast<std::uint64_t>(list.Count());
     } else if (way == "strings") {
         held = StringPerLine(path).size();
@@ -122,8 +139,9 @@ int RunWay(const std::string& way, const std::string& path, std::uint64_t lines)
 
 int main(int argc, char** argv)
 {
-    if (argc == 5 && std::strcmp(argv[1], "--child") == 0)
-        return RunWay(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10));
+    if (argc == 7 && std::strcmp(argv[1], "--child") == 0)
+        return RunWay(argv[2], argv[3], ShapeNamed(argv[4]), std::strtoull(argv[5], nullptr, 10),
+                      std::strtoull(argv[6], nullptr, 10));
 
     eit::bench::Options options = eit::bench::ParseOptions(argc, argv, kProgram, 3);
     std::uint64_t mib = 128;
@@ -140,7 +158,8 @@ int main(int argc, char** argv)
         const double size = static_cast<double>(fs::file_size(path));
         const double budget = 3 * size + 16.0 * static_cast<double>(lines);
         const auto child = [&](const char* way) {
-            return eit::bench::RunChild(kProgram, {self, "--child", way, path, std::to_string(lines)});
+            return eit::bench::RunChild(kProgram,
+                                        {self, "--child", way, path, shape.Name, std::to_string(mib), std::to_string(lines)});
         };
         for (const char* way : {"load", "add", "strings"}) {
             std::vector<double> peaks;

@@ -269,10 +269,10 @@ std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
     for (const std::string& list : lists) {
         eit::LineList lines;
         lines.LoadFromFile(list);
-        for (const std::string& line : lines.Items())
-            if (!line.empty())
+        for (int i = 0; i < lines.Count(); ++i)
+            if (const std::string_view line = lines.Get(i); !line.empty())
                 packs.push_back(eit::MakeAbsolute(
-                    eit::IsFolderRelative(line) ? eit::JoinPath(eit::DirectoryPart(list), line) : line));
+                    eit::IsFolderRelative(line) ? eit::JoinPath(eit::DirectoryPart(list), line) : std::string(line)));
     }
     return packs;
 }

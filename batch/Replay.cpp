@@ -58,7 +58,7 @@ int TotalPosition(std::int32_t line, std::int32_t count)
 // it consumed. The source stream lives only as long as this line.
 std::int32_t ReplayLine(BatchState& state, BatchView& view, std::int32_t i, const ReplayPackFn& packHandler)
 {
-    std::string line = state.ReplayLines.Get(i);
+    std::string line(state.ReplayLines.Get(i));
     const Marker marker = TakeMarker(line);
     state.MarkerFlag = marker == Marker::None ? 1 : 0;
     if (marker == Marker::None)
@@ -149,8 +149,8 @@ void CheckPacksNamedOnce(const std::vector<std::string>& files)
             continue;
         }
         std::uint8_t mode = kReplayNoFormat;
-        for (std::size_t i = 0; i < lines.Items().size(); ++i) {
-            std::string line = lines.Items()[i];
+        for (std::int32_t i = 0; i < lines.Count(); ++i) {
+            std::string line(lines.Get(i));
             const Marker marker = TakeMarker(line);
             if (marker == Marker::Format)
                 mode = ModeOfFormatName(FirstWord(line));
@@ -162,8 +162,12 @@ void CheckPacksNamedOnce(const std::vector<std::string>& files)
             if (!isNew)
                 throw FileError("Pack " + first->second.Pack + " is named twice in the replay (" + *first->second.File
                                 + ", " + file + "); replay one log at a time");
-            // The pack's slot lines are its handler's, records or not.
-            i += kPackSlots;
+            // The pack's slot lines are its handler's, records or not, up to
+            // the next format record, where a cut-short section ends.
+            for (int slot = 0; slot < kPackSlots && i + 1 < lines.Count()
+                               && FirstWord(lines.Get(i + 1)) != LogMarkers[0];
+                 ++slot)
+                ++i;
         }
     }
 }

@@ -212,6 +212,12 @@ bool LookUpFile(const std::string& path, FileStatus& status);
 // folder afterwards. Never throws (except std::bad_alloc).
 bool CreateDirectories(const std::string& path);
 
+// Creates the one folder path, whose parent must exist. True when path is a
+// folder afterwards, new or already there; false when it cannot be created
+// or a link (to a folder too; a junction on Windows) or anything but a
+// folder stands there. Never throws (except std::bad_alloc).
+bool CreateRealFolder(const std::string& path);
+
 // "" when the working directory cannot be found.
 std::string CurrentDirectory();
 bool SetCurrentDirectory(const std::string& path);

@@ -604,6 +604,14 @@ bool CreateDirectories(const std::string& path)
     return std::filesystem::is_directory(path, ec);
 }
 
+bool CreateRealFolder(const std::string& path)
+{
+    if (::mkdir(path.c_str(), 0777) == 0)
+        return true;
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::string CurrentDirectory()
 {
     std::error_code ec;

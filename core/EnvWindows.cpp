@@ -652,6 +652,17 @@ bool CreateDirectories(const std::string& path)
     return IsFolder(path);
 }
 
+bool CreateRealFolder(const std::string& path)
+{
+    const std::wstring name = SystemPath(path);
+    if (::CreateDirectoryW(name.c_str(), nullptr))
+        return true;
+    // The attributes of a link or junction are its own, not its target's.
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 std::string CurrentDirectory()
 {
     std::wstring dir(MAX_PATH, L'\0');

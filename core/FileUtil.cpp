@@ -174,6 +174,17 @@ char UpperAscii(char c)
 
 } // namespace
 
+bool CreateFoldersBelow(const std::string& base, std::string_view relative)
+{
+    if (!base.empty() && !CreateDirectories(base))
+        return false;
+    const std::string path = JoinPath(base, relative);
+    for (std::size_t end = path.size() - relative.size(); end < path.size(); ++end)
+        if (IsSlash(path[end]) && end > 0 && !IsSlash(path[end - 1]) && !CreateRealFolder(path.substr(0, end)))
+            return false;
+    return relative.empty() || IsSlash(path.back()) || CreateRealFolder(path);
+}
+
 std::string AsciiUpper(std::string_view text)
 {
     std::string upper(text);

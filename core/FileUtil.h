@@ -48,6 +48,12 @@ std::string JoinPath(std::string_view dir, std::string_view name);
 // rarely give the same name; callers create the file exclusively and ask
 // again on a clash.
 std::string TempNameBeside(std::string_view path);
+// Creates base and its missing parents as CreateDirectories does (base may
+// be a link), then each folder named by relative below it, one name after
+// another, with CreateRealFolder. False at the first name of relative that
+// cannot be created or where a link or anything but a folder stands, so that
+// nothing below it is written elsewhere.
+bool CreateFoldersBelow(const std::string& base, std::string_view relative);
 // Upper-cases the ASCII letters a-z and nothing else.
 std::string AsciiUpper(std::string_view text);
 // Whether name matches the wildcard mask: "*" stands for any run of

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,22 +16,31 @@ namespace eit {
 // end counts, a line end at the very end adds no empty line, and a zero byte
 // ends the text. Saving writes every line followed by CR LF. Every indexed
 // access outside the list throws FileError "List index out of bounds (%d)".
+//
+// The lines share one buffer, so a list costs its text plus about 16 bytes
+// a line, however short the lines; text a Put or Delete leaves unused is
+// reclaimed once it outweighs the lines.
 class LineList {
 public:
     LineList() = default;
 
-    int Count() const { return static_cast<int>(FItems.size()); }
-    bool Empty() const { return FItems.empty(); }
+    int Count() const { return static_cast<int>(FLines.size()); }
+    bool Empty() const { return FLines.empty(); }
 
-    const std::string& Get(int index) const;
-    void Put(int index, std::string text);
-    void Add(std::string text) { FItems.push_back(std::move(text)); }
-    void Insert(int index, std::string text);   // index may equal Count()
+    // The line in place: valid until the list next changes.
+    std::string_view Get(int index) const;
+    void Put(int index, std::string_view text);
+    void Add(std::string_view text);
+    void Insert(int index, std::string_view text); // index may equal Count()
     void Delete(int index);
-    void Clear() { FItems.clear(); }
-    void Reserve(std::size_t n) { FItems.reserve(n); }
+    // Empties the list and gives its memory back.
+    void Clear();
+    // A hint that n lines will follow. The list grows without moving what
+    // it holds, so it needs no room up front.
+    void Reserve(std::size_t n) { static_cast<void>(n); }
 
-    const std::vector<std::string>& Items() const { return FItems; }
+    // A copy of every line, in order.
+    std::vector<std::string> Items() const;
 
     // Replaces the content with the lines of text.
     void SetText(std::string_view text);
@@ -50,9 +60,24 @@ public:
     void SaveToFile(const std::string& path) const;
 
 private:
-    void CheckIndex(int index, int limit) const;
+    // Where one line's text lies in FText.
+    struct Span {
+        std::size_t Start = 0;
+        std::size_t Size = 0;
+    };
 
-    std::vector<std::string> FItems;
+    void CheckIndex(int index, int limit) const;
+    // Appends text to FText and returns where it lies.
+    Span Store(std::string_view text);
+    // Replaces the content with the lines of text, reusing its buffer.
+    void Split(std::string text);
+    // Drops the text no line uses once there is more of it than of used text.
+    void Reclaim();
+
+    std::string FText;
+    // A deque: growing it never holds the old and the new copy at once.
+    std::deque<Span> FLines;
+    std::size_t FUsed = 0; // bytes of FText that lines use
 };
 
 } // namespace eit

@@ -66,7 +66,7 @@ void CheckNothingLost(const BatchState& state, const std::string& packPath, cons
     const PackDirectory directory = PackDirectory::Decode(bytes);
     std::set<std::string> written;
     for (int slot = 0; slot < log.Count(); ++slot) {
-        const std::string& line = log.Get(slot);
+        const std::string line(log.Get(slot));
         const PackEntry& entry = directory.Entry(slot);
         if (entry.SectorCount == 0) {
             Check(line == "NULL", "an empty slot logged as " + line);

@@ -4,6 +4,7 @@
 #include "FileUtil.h"
 #include "LineList.h"
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
 #include <cstdio>
@@ -189,10 +190,10 @@ LineList LoadExtensions(const std::string& listPath, int used)
     extensions.LoadFromFile(listPath);
     const int count = std::min(used, extensions.Count());
     for (int line = 0; line < count; ++line) {
-        const std::string problem = ExtensionProblem(extensions.Get(line));
-        if (!problem.empty())
-            throw FileError("Invalid extension \"" + extensions.Get(line) + "\" in line "
-                            + std::to_string(line + 1) + " of " + listPath + ": it " + problem);
+        const std::string_view ext = extensions.Get(line);
+        if (!IsFileExtension(ext))
+            throw FileError("Extension list " + listPath + " line " + std::to_string(line + 1) + ": \""
+                            + std::string(ext) + "\" cannot be a file extension");
     }
     return extensions;
 }
@@ -227,7 +228,7 @@ public:
         std::string path = OutputPathFor(FState, FPack.Path(), name);
         // Slots of one extension share a folder: create it once per run of them.
         if (std::string dir = DirectoryPart(path); dir != FLastDir) {
-            CreateDirectories(dir); // a failure shows when the file is created
+            CreateOutputFolders(FState, path);
             FLastDir = std::move(dir);
         }
         AtomicFile out(path);
@@ -306,35 +307,30 @@ std::string SlotText(int slot)
     return HexNumber(slot, kDigits);
 }
 
-std::string OutputName(const std::string& p, int slot, const std::string& ext)
+std::string OutputName(const std::string& p, int slot, std::string_view ext)
 {
-    const std::string e = ext.empty() ? "raw" : ext;
+    const std::string e(ext.empty() ? "raw" : ext);
     return AsciiUpper(e) + kPathSep + PackBaseName(p) + "_" + SlotText(slot) + "." + e;
 }
 
-std::string ExtensionProblem(const std::string& ext)
+bool IsFileExtension(std::string_view ext)
 {
-    if (ext == "." || ext == "..")
-        return "is a relative folder name";
+    // Windows drops a trailing space or dot from a name, so the file on disk
+    // would not be the one the result log names.
+    if (!ext.empty() && (ext.back() == ' ' || ext.back() == '.'))
+        return false;
     for (const char c : ext) {
         const auto u = static_cast<unsigned char>(c);
-        if (c == '/' || c == '\\')
-            return "contains a path separator";
-        if (c == ':')
-            return "contains a colon";
-        if (u < 0x20 || u == 0x7f || std::string_view("*?\"<>|").find(c) != std::string_view::npos)
-            return "contains a character not allowed in file names";
+        if (u < 0x20 || u == 0x7f || std::string_view("<>:\"|?*\\/").find(c) != std::string_view::npos)
+            return false;
     }
     // Device names that Windows reserves in every folder; an extension folder
     // of that name could never be created there.
-    static const std::array<const char*, 22> kReserved{
+    static const std::array<std::string_view, 22> kReserved{
         "CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
         "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
     const std::string upper = AsciiUpper(ext);
-    for (const char* name : kReserved)
-        if (upper == name)
-            return "is a reserved device name";
-    return {};
+    return std::find(kReserved.begin(), kReserved.end(), upper) == kReserved.end();
 }
 
 std::string OutputPathFor(const BatchState& state, const std::string& p, const std::string& r)
@@ -352,10 +348,20 @@ std::string OutputPathFor(const BatchState& state, const std::string& p, const s
     return path;
 }
 
+void CreateOutputFolders(const BatchState& state, const std::string& path)
+{
+    const std::string dir = DirectoryPart(path);
+    const bool created = dir.starts_with(state.TargetDir)
+        ? CreateFoldersBelow(state.TargetDir, std::string_view(dir).substr(state.TargetDir.size()))
+        : CreateDirectories(dir);
+    if (!created)
+        throw FileError::CannotCreate(path);
+}
+
 std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r)
 {
     std::string path = OutputPathFor(state, p, r);
-    CreateDirectories(DirectoryPart(path));
+    CreateOutputFolders(state, path);
     return path;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace eit {
 
@@ -23,20 +24,29 @@ std::string PackBaseName(const std::string& p);
 // "EXT/BASE_SSSS.ext", EXT the extension upper-cased, BASE the pack's base
 // name and SSSS the slot in HexDigitsFor(kPackSlots) upper-case hex digits.
 // An empty ext (an empty extension line) stands for "raw".
-std::string OutputName(const std::string& p, int slot, const std::string& ext);
+std::string OutputName(const std::string& p, int slot, std::string_view ext);
 
-// "" when ext can name both a folder and a file extension below the output
-// directory; otherwise why not ("contains '/'", "is a reserved name", ...).
-std::string ExtensionProblem(const std::string& ext);
+// Whether ext can name both a folder and a file extension below the output
+// folder on every system the files may move to: no trailing space or dot
+// (so neither "." nor ".."), none of < > : " | ? * \ / nor a control
+// character, and no device name that Windows reserves (CON, COM1, ...).
+bool IsFileExtension(std::string_view ext);
 
 // The full output path of relative name r for pack p, without touching the
 // disk.
 std::string OutputPathFor(const BatchState& state, const std::string& p, const std::string& r);
 
+// Creates the missing folders of output file path (as OutputPathFor gives
+// it) below TargetDir; TargetDir itself may be a link. Throws FileError
+// "Cannot create file %s" with path when a folder cannot be created or a
+// link, or anything but a folder, stands where one goes below TargetDir:
+// nothing is ever written through it.
+void CreateOutputFolders(const BatchState& state, const std::string& path);
+
 // The full output path of relative name r for pack p: below TargetDir,
 // mirroring p's folder below ScanRoot when the list came from a directory
-// scan. Creates the missing folders of the path (a folder that cannot be
-// created shows up when the file is created).
+// scan. Creates the missing folders of the path as CreateOutputFolders does
+// and throws its error.
 std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r);
 
 // Extracts every non-empty slot of pack p to its own file and appends one
@@ -48,7 +58,10 @@ std::string MakeOutputPath(const BatchState& state, const std::string& p, const 
 // of a large entry; an entry stopped midway leaves no file and no line.
 // Throws FileError: "Cannot open file %s" (pack or extension list
 // missing, unreadable or no regular file),
-// "Data pack %s is shorter than its 65536-byte directory", an invalid extension line,
+// "Data pack %s is shorter than its 65536-byte directory",
+// "Extension list %s line %d: \"%s\" cannot be a file extension" (a line
+// the pack would use, numbered from 1, fails IsFileExtension; checked
+// before anything is written),
 // "List index out of bounds (%d)" (extension list too short),
 // "Cannot create file %s", "Stream read error: %s" (an entry past the pack's end, or a read failure),
 // "Out of memory reading %s" (the extension list).

@@ -291,7 +291,7 @@ int CheckSlotLines(const BatchState& state, const PackDirectory& directory, cons
         const std::int64_t index = std::int64_t{lineIndex} + slot;
         if (index >= lines.Count())
             return slot;
-        const std::string& line = lines.Get(static_cast<std::int32_t>(index));
+        const std::string_view line = lines.Get(static_cast<std::int32_t>(index));
         const std::string_view word = FirstWord(line);
         if (word == LogMarkers[0])
             return slot;

@@ -7,8 +7,8 @@
 // Rows that live beside the code they test are not repeated here: a pack that
 // is missing or a folder, shorter than its directory, with an entry past its
 // end or a sector count beyond 32 bits, an extension list that is missing,
-// short, traversing or reserved, and a file where a folder must be created
-// (DataPackTest); "result.log" replaced by a folder (BatchTest); a replayed
+// short, or holds a line that cannot be a file name, and a file or a link
+// where an output folder must be created (DataPackTest); "result.log" replaced by a folder (BatchTest); a replayed
 // source that is read-only or a folder (ReplayTest); TGA files cut in their
 // header or rows and sizes up to 65535 x 65535 (TTargaTest).
 

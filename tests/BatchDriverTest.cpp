@@ -350,8 +350,8 @@ TEST_P(DriverStopTest, ExtractionSavesWhatWasDoneAndExitsWithTheSignal)
     const std::string count = out.substr(out.find(prefix) + prefix.size(), out.size() - suffix.size() - out.find(prefix) - prefix.size());
     LineList log;
     log.LoadFromFile(dir.File("out/result.log"));
-    const auto written = std::count_if(log.Items().begin(), log.Items().end(),
-                                       [](const std::string& line) { return line.ends_with(".raw"); });
+    const std::vector<std::string> lines = log.Items();
+    const auto written = std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line.ends_with(".raw"); });
     EXPECT_EQ(count, std::to_string(written));
     EXPECT_GT(written, 0);
     EXPECT_LT(written, 40 * 8192);

@@ -301,23 +301,66 @@ TEST_F(ExtractPackTest, EntryPastTheEndLeavesNoPartialFile)
     EXPECT_FALSE(std::filesystem::exists(Dir.File("out/A/huge_0000.a")));
 }
 
-TEST_F(ExtractPackTest, ExtensionThatWouldLeaveTheOutputFolderIsRefusedFirst)
+TEST_F(ExtractPackTest, ExtensionThatCannotBeAFileNameIsRefusedFirst)
 {
     const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1).Entry(1, 1).Entry(2, 1));
-    const std::vector<std::pair<std::string, std::string>> bad{
-        {"..", "is a relative folder name"},
-        {".", "is a relative folder name"},
-        {"../../etc", "contains a path separator"},
-        {"a\\b", "contains a path separator"},
-        {"c:x", "contains a colon"},
-        {"a*", "contains a character not allowed in file names"},
-        {"con", "is a reserved device name"},
+    // Each row is line 3 of the list; true where it names a file anywhere.
+    const std::vector<std::pair<std::string, bool>> rows{
+        {"..", false}, {".", false}, {"tim.", false}, {"tim ", false}, {"../../etc", false}, {"a\\b", false},
+        {"a/b", false}, {"c:x", false}, {"a*", false}, {"a?", false}, {"a<", false}, {"a>", false},
+        {"a|b", false}, {"a\"b", false}, {"a\tb", false}, {std::string("a\x01", 2), false}, {"a\x7f", false},
+        {"con", false}, {"Lpt9", false},
+        {" tim", true}, {"t.im", true}, {"tim~", true}, {"\xc3\xa9t\xc3\xa9", true}, {"console", true}, {"", true},
     };
-    for (const auto& [ext, why] : bad) {
-        ExtList("ok\nfine\n" + ext + "\nnever-used/../\n");
-        EXPECT_EQ(ErrorOf(pack), "Invalid extension \"" + ext + "\" in line 3 of " + State.ExtListPath + ": it " + why);
-        EXPECT_FALSE(std::filesystem::exists(State.TargetDir)) << ext;
+    for (const auto& [ext, ok] : rows) {
+        std::filesystem::remove_all(State.TargetDir);
+        ExtList("ok\r\nfine\n" + ext + "\nnever-used/../\n");
+        if (ok) {
+            EXPECT_EQ(ErrorOf(pack), "no error") << ext;
+        } else {
+            EXPECT_EQ(ErrorOf(pack),
+                      "Extension list " + State.ExtListPath + " line 3: \"" + ext + "\" cannot be a file extension");
+            EXPECT_FALSE(std::filesystem::exists(State.TargetDir)) << ext;
+        }
     }
+}
+
+TEST_F(ExtractPackTest, NothingIsWrittenThroughALinkStandingWhereAnOutputFolderGoes)
+{
+    namespace fs = std::filesystem;
+    ExtList("\n");
+    State.ScannedList = true;
+    State.ScanRoot = Dir.File("packs");
+    const std::string pack = Dir.File("packs/sub/p.bin");
+    fs::create_directories(Dir.File("packs/sub"));
+    WriteFile(pack, PackBuilder().Entry(0, 1).Bytes());
+    fs::create_directories(Dir.File("elsewhere"));
+    WriteFile(Dir.File("file"), "x");
+    struct Row {
+        const char* Planted; // below out/
+        const char* Target;  // what the link points at, below the test folder
+    };
+    const Row rows[] = {
+        {"sub/RAW", "elsewhere"}, {"sub", "elsewhere"}, {"sub/RAW", "missing"}, {"sub", "file"},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(State.TargetDir);
+        const fs::path planted = fs::path(Dir.File("out")) / row.Planted;
+        fs::create_directories(planted.parent_path());
+        std::error_code ec;
+        fs::create_directory_symlink(Dir.File(row.Target), planted, ec);
+        if (ec)
+            GTEST_SKIP() << "no links here: " << ec.message();
+        EXPECT_EQ(ErrorOf(pack), "Cannot create file " + Dir.File("out/sub/RAW/p_0000.raw")) << row.Planted;
+        EXPECT_EQ(test::ListTree(Dir.File("elsewhere")), "") << row.Planted;
+        EXPECT_EQ(ReadFile(Dir.File("file")), "x");
+        EXPECT_FALSE(fs::exists(Dir.File("missing"))) << row.Planted;
+    }
+    // The output folder chosen by the user may itself be a link.
+    fs::remove_all(State.TargetDir);
+    fs::create_directory_symlink(Dir.File("elsewhere"), State.TargetDir);
+    EXPECT_EQ(ErrorOf(pack), "no error");
+    EXPECT_EQ(test::ListTree(Dir.File("elsewhere")), "sub/RAW/p_0000.raw\n");
 }
 
 TEST_F(ExtractPackTest, FolderStandingUnderAnOutputNameStopsThePackThere)

@@ -51,6 +51,53 @@ TEST(LineList, SavesEveryLineWithCrLfAndLoadsItBack)
     EXPECT_EQ(back.Items(), list.Items());
 }
 
+// Each step edits the list and a plain vector alike; after each the two
+// hold the same lines, in place and as saved text. Enough lines are
+// rewritten that the text they leave unused is reclaimed on the way.
+TEST(LineList, EditsKeepEveryOtherLineAsItWas)
+{
+    using V = std::vector<std::string>;
+    const std::string longer(300, 'L');
+    struct Step {
+        enum { Add, Put, Insert, Delete, AddOwnLine, Clear } Kind;
+        int Index;
+        std::string Text;
+        int Repeat = 1;
+    };
+    const Step steps[] = {
+        {Step::Add, 0, "alpha"},        {Step::Add, 0, ""},
+        {Step::Add, 0, "gamma"},        {Step::Put, 1, "beta, longer than it was"},
+        {Step::Put, 0, "al"},           {Step::Insert, 0, "first"},
+        {Step::Insert, 4, "last"},      {Step::Insert, 2, longer},
+        {Step::Delete, 2, ""},          {Step::Put, 3, longer, 200},
+        {Step::Put, 3, "short again"},  {Step::Delete, 0, "", 3},
+        {Step::AddOwnLine, 1, ""},      {Step::AddOwnLine, 0, "", 40},
+        {Step::Clear, 0, ""},           {Step::Add, 0, "after clearing"},
+    };
+    LineList list;
+    V model;
+    for (const Step& step : steps) {
+        for (int n = 0; n < step.Repeat; ++n) {
+            const auto at = model.begin() + step.Index;
+            switch (step.Kind) {
+            case Step::Add: list.Add(step.Text); model.push_back(step.Text); break;
+            case Step::Put: list.Put(step.Index, step.Text + std::string(n, '+')); *at = step.Text + std::string(n, '+'); break;
+            case Step::Insert: list.Insert(step.Index, step.Text); model.insert(at, step.Text); break;
+            case Step::Delete: list.Delete(step.Index); model.erase(at); break;
+            case Step::AddOwnLine: list.Add(list.Get(step.Index)); model.push_back(*at); break;
+            case Step::Clear: list.Clear(); model.clear(); break;
+            }
+        }
+        ASSERT_EQ(list.Items(), model) << "after the step with index " << step.Index << " and text " << step.Text;
+        std::string text;
+        for (const std::string& line : model)
+            text += line + "\r\n";
+        ASSERT_EQ(list.Text(), text);
+        for (int i = 0; i < list.Count(); ++i)
+            ASSERT_EQ(list.Get(i), model[static_cast<std::size_t>(i)]);
+    }
+}
+
 // Tests of all the error paths follow.
 
 TEST(LineList, IndexOutsideTheListNamesTheIndex)

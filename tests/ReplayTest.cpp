@@ -64,7 +64,7 @@ protected:
         const std::size_t n = source.ReadAt(0, head, sizeof head);
         const bool readOnly = test::OpenOnlyForReading(source.Path());
         Calls.push_back({source.Path(), target, index,
-                         index < state.ReplayLines.Count() ? state.ReplayLines.Get(index) : "<end>",
+                         std::string(index < state.ReplayLines.Count() ? state.ReplayLines.Get(index) : "<end>"),
                          std::string(head, n), readOnly});
         return index + ReturnOffset;
     };

@@ -152,8 +152,8 @@ std::optional<std::string_view> TTextObject::FindBlock(std::int32_t index) const
 {
     if (index < 0 || static_cast<std::int64_t>(index) + 1 >= FLines.Count())
         return std::nullopt;
-    const std::string& startName = FLines.Get(index);
-    const std::string& endName = FLines.Get(index + 1);
+    const std::string startName(FLines.Get(index));
+    const std::string endName(FLines.Get(index + 1));
     const auto startNumber = eit::ParseIniBlockName(startName);
     const auto endNumber = eit::ParseIniBlockName(endName);
     const std::string_view loaded = LoadedText();

@@ -244,7 +244,7 @@ TEST(InsertPack, SectionThatEndsEarlyKeepsTheRestOfThePack)
         ASSERT_EQ(lines.Count(), 2 + kPackSlots);
         std::string log;
         for (int i = 0; i < 2 + row.Lines; ++i)
-            log += lines.Get(i) + "\r\n";
+            log.append(lines.Get(i)).append("\r\n");
         WriteFile(s.Log, log + row.After);
         ASSERT_EQ(s.Replay(s.Dir.File("new")), "");
         EXPECT_EQ(s.View.Results, (std::vector<std::string>{row.Result}));

@@ -77,12 +77,14 @@ const char* const kUsage =
     "\n"
     "Exit status:\n"
     "  0        every file was done\n"
-    "  1        a failure, whose message is printed\n"
+    "  1        a failure, whose message is printed, or a replay that met\n"
+    "           no pack to rebuild\n"
     "  2        bad usage\n"
 #ifdef _WIN32
     "  128+N    stopped by signal N (130 Ctrl-C, 149 Ctrl-Break)\n";
 #else
-    "  128+N    stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP)\n";
+    "  128+N    stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP,\n"
+    "           141 output no longer written)\n";
 #endif
 
 const char* const kExtListHint =

@@ -178,6 +178,9 @@ bool CreateFoldersBelow(const std::string& base, std::string_view relative)
 {
     if (!base.empty() && !CreateDirectories(base))
         return false;
+    // A doubled separator would reach the system as it is in a "\\?\" path.
+    while (!relative.empty() && IsSlash(relative.front()))
+        relative.remove_prefix(1);
     const std::string path = JoinPath(base, relative);
     for (std::size_t end = path.size() - relative.size(); end < path.size(); ++end)
         if (IsSlash(path[end]) && end > 0 && !IsSlash(path[end - 1]) && !CreateRealFolder(path.substr(0, end)))

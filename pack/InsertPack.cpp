@@ -648,7 +648,7 @@ std::int32_t InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFi
     KeptOriginal original(targetPath);
     if (inPlace)
         original.CheckPlace();
-    PackClaim claim(state, claimed == state.RebuiltPacks.end() ? targetPath : std::string());
+    PackClaim claim(state, claimed == state.RebuiltPacks.end() ? targetKey : std::string());
     if (clash)
         throw FileError("Packs " + claimed->second + " and " + source.Path() + " would be rebuilt as the same file "
                         + targetPath);

@@ -347,6 +347,9 @@ TEST_F(ReplayTest, PacksRebuiltUnderNamesDifferingInCaseClashOnlyWhereCaseDoesNo
         SCOPED_TRACE(row.Second + (row.IgnoresCase ? " where case does not count" : ""));
         if (test::kOnWindows && row.Rebuilt == "P.BIN\np.bin\n")
             continue; // its folders hold no two such names
+        // The batch works in the output folder, which Windows will not
+        // remove while it is the working folder.
+        SetCurrentDirectory(Dir.Path());
         std::filesystem::remove_all(*View.PickedDir);
         std::filesystem::create_directories(*View.PickedDir);
         WriteFile(Dir.File("r.log"), section("a/P.BIN") + section(row.Second));

@@ -160,10 +160,7 @@ void Batch::StopClick()
 
 void Batch::ShowProgress(int value)
 {
-    if (value != FView.ProgressPosition()) {
-        FView.SetProgress(value);
-        FView.ProcessEvents();
-    }
+    MoveProgress(FView, value);
 }
 
 } // namespace eit

@@ -39,6 +39,17 @@ std::string OutputPathKey(const BatchState& state, std::string_view path)
     return state.OutputIgnoresCase ? AsciiUpper(path) : std::string(path);
 }
 
+bool MoveProgress(BatchView& view, int position, const std::function<void()>& alongside)
+{
+    if (position == view.ProgressPosition())
+        return false;
+    view.SetProgress(position);
+    if (alongside)
+        alongside();
+    view.ProcessEvents();
+    return true;
+}
+
 std::string DefaultExtListPath()
 {
     const std::string configured = EIT_EXTLIST_PATH;

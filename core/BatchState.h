@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -150,5 +151,11 @@ private:
     int FProgress = 0;
     int FTotal = 0;
 };
+
+// Moves view's Progress bar to position and runs the window's events, but
+// only when the bar stands elsewhere: moving it for every block would cost
+// more than the work. alongside, when given, runs between the move and the
+// events, for what is shown with the bar. True when the bar moved.
+bool MoveProgress(BatchView& view, int position, const std::function<void()>& alongside = nullptr);
 
 } // namespace eit

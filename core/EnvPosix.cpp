@@ -2,6 +2,7 @@
 
 #include "Env.h"
 
+#include "CopySizes.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "TempRegistry.h"
@@ -198,7 +199,7 @@ void AtomicFile::Write(const void* data, std::size_t size)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw FileError("Cannot write file " + FPath);
+            throw FileError::CannotWrite(FPath);
         p += n;
         size -= static_cast<std::size_t>(n);
     }
@@ -212,7 +213,7 @@ void AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::size_t siz
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw FileError("Cannot write file " + FPath);
+            throw FileError::CannotWrite(FPath);
         p += n;
         offset += static_cast<std::uint64_t>(n);
         size -= static_cast<std::size_t>(n);
@@ -234,17 +235,16 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
         } else if (errno == EINTR) {
             continue;
         } else if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
-            throw FileError("Cannot write file " + FPath);
+            throw FileError::CannotWrite(FPath);
         } else {
             kernelCopy = false; // not supported between these files: copy by blocks
         }
     }
     if (count == 0)
         return;
-    constexpr std::size_t kBlock = 1 << 18;
-    thread_local std::vector<char> buffer(kBlock);
+    thread_local std::vector<char> buffer(kCopyBlock);
     while (count > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlock));
         const std::size_t n = ReadFully(in.FHandle, static_cast<std::uint64_t>(inOffset), buffer.data(), want, in.FPath);
         if (n == 0)
             throw FileError::StreamRead(in.FPath);
@@ -262,7 +262,7 @@ std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t siz
 void AtomicFile::Sync()
 {
     if (::fdatasync(FHandle) != 0)
-        throw FileError("Cannot write file " + FPath);
+        throw FileError::CannotWrite(FPath);
 }
 
 bool AtomicFile::TakePermissionsOf(const std::string& path)

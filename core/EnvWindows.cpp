@@ -4,6 +4,7 @@
 
 #include "Env.h"
 
+#include "CopySizes.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "TempRegistry.h"
@@ -234,7 +235,7 @@ void WriteFully(HANDLE handle, std::uint64_t offset, const void* data, std::size
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD n = 0;
         if (!::WriteFile(handle, p, static_cast<DWORD>(std::min(size, kMaxIo)), &n, &at) || n == 0)
-            throw FileError("Cannot write file " + path);
+            throw FileError::CannotWrite(path);
         p += n;
         size -= n;
         offset += n;
@@ -256,10 +257,9 @@ void AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::size_t siz
 
 void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uint64_t count)
 {
-    constexpr std::size_t kBlock = 1 << 18;
-    thread_local std::vector<char> buffer(kBlock);
+    thread_local std::vector<char> buffer(kCopyBlock);
     while (count > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlock));
         const std::size_t n = ReadFully(in.FHandle, offset, buffer.data(), want, in.FPath);
         if (n == 0)
             throw FileError::StreamRead(in.FPath);
@@ -277,7 +277,7 @@ std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t siz
 void AtomicFile::Sync()
 {
     if (!::FlushFileBuffers(FHandle))
-        throw FileError("Cannot write file " + FPath);
+        throw FileError::CannotWrite(FPath);
 }
 
 namespace {

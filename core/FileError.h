@@ -22,6 +22,7 @@ public:
     {
         return FileError("Cannot create file " + path + (tooManyOpen ? kTooManyOpen : ""));
     }
+    static FileError CannotWrite(const std::string& path) { return FileError("Cannot write file " + path); }
     static FileError StreamRead(const std::string& path) { return FileError("Stream read error: " + path); }
     static FileError OutOfMemory(const std::string& path) { return FileError("Out of memory reading " + path); }
     static FileError ListIndex(long long index)

@@ -1,5 +1,6 @@
 #include "DataPack.h"
 
+#include "CopySizes.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "LineList.h"
@@ -43,10 +44,6 @@ bool HasParentStep(std::string_view relative)
     }
     return false;
 }
-
-// Entries are copied in chunks of this size, so that the window is served
-// and Stop is seen while a large entry is copied.
-constexpr std::uint64_t kCopyChunk = 8 << 20;
 
 // Names finished output files on a second thread, in the order they were
 // queued, so that naming one file overlaps with copying the next. The first
@@ -163,11 +160,8 @@ public:
 private:
     void Show(int position)
     {
-        if (position == FView.ProgressPosition())
-            return;
-        FView.SetProgress(position);
-        FView.SetExtracted("Extracted: " + std::to_string(FState.ExtractedFiles));
-        FView.ProcessEvents();
+        MoveProgress(FView, position,
+                     [&] { FView.SetExtracted("Extracted: " + std::to_string(FState.ExtractedFiles)); });
     }
 
     // The bar stops at 99 within a pack, as the slot count does.

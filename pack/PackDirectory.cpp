@@ -2,23 +2,9 @@
 
 #include "Env.h"
 #include "FileError.h"
+#include "LittleEndian.h"
 
 namespace eit {
-
-namespace {
-
-std::uint32_t ReadLe32(const unsigned char* p)
-{
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
-void WriteLe32(unsigned char* p, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-} // namespace
 
 PackDirectory PackDirectory::Read(const ReadOnlyFile& pack)
 {
@@ -32,7 +18,7 @@ PackDirectory PackDirectory::Decode(const Bytes& bytes)
 {
     PackDirectory directory;
     for (std::size_t slot = 0; slot < kPackSlots; ++slot)
-        directory.FEntries[slot] = {ReadLe32(&bytes[slot * 8]), ReadLe32(&bytes[slot * 8 + 4])};
+        directory.FEntries[slot] = {DecodeLe32(&bytes[slot * 8]), DecodeLe32(&bytes[slot * 8 + 4])};
     return directory;
 }
 
@@ -40,8 +26,8 @@ PackDirectory::Bytes PackDirectory::Encode() const
 {
     Bytes bytes;
     for (std::size_t slot = 0; slot < kPackSlots; ++slot) {
-        WriteLe32(&bytes[slot * 8], FEntries[slot].StartSector);
-        WriteLe32(&bytes[slot * 8 + 4], FEntries[slot].SectorCount);
+        EncodeLe32(&bytes[slot * 8], FEntries[slot].StartSector);
+        EncodeLe32(&bytes[slot * 8 + 4], FEntries[slot].SectorCount);
     }
     return bytes;
 }

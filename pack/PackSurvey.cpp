@@ -3,6 +3,7 @@
 #include "Env.h"
 #include "FileError.h"
 #include "LineList.h"
+#include "LittleEndian.h"
 
 #include <algorithm>
 #include <array>
@@ -36,10 +37,7 @@ constexpr std::size_t kMinTextBytes = 8;
 
 std::uint32_t Le32At(std::string_view bytes, std::size_t at)
 {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        value |= std::uint32_t{static_cast<unsigned char>(bytes[at + i])} << (8 * i);
-    return value;
+    return DecodeLe32(reinterpret_cast<const unsigned char*>(bytes.data() + at));
 }
 
 bool HasAt(std::string_view head, std::size_t at, std::string_view magic)

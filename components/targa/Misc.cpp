@@ -1,27 +1,18 @@
 #include "Misc.h"
 
+#include "LittleEndian.h"
+
 #include <cstdint>
 #include <utility>
 
 namespace {
-
-std::uint16_t Read16(const unsigned char* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-void Write16(unsigned char* p, std::uint16_t v)
-{
-    p[0] = static_cast<unsigned char>(v & 0xFF);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
 
 // Applies swap to every 16-bit pixel of the row, last pixel first.
 template <typename Swap>
 void SwapEach16(unsigned char* row, std::size_t byteCount, Swap swap)
 {
     for (std::size_t i = byteCount / 2; i-- > 0;)
-        Write16(row + 2 * i, swap(Read16(row + 2 * i)));
+        eit::EncodeLe16(row + 2 * i, swap(eit::DecodeLe16(row + 2 * i)));
 }
 
 // Exchanges bytes 0 and 2 of every pixelSize-byte pixel, last pixel first.

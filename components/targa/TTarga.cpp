@@ -2,6 +2,7 @@
 
 #include "FileError.h"
 #include "FileUtil.h"
+#include "LittleEndian.h"
 #include "Misc.h"
 #include "Palette.h"
 
@@ -27,13 +28,12 @@ constexpr std::uint8_t kTopOrigin = 0x20;
 
 quint16 Read16(const TTarga::HeaderBytes& header, std::size_t offset)
 {
-    return static_cast<quint16>(header[offset] | (header[offset + 1] << 8));
+    return eit::DecodeLe16(&header[offset]);
 }
 
 void Write16(TTarga::HeaderBytes& header, std::size_t offset, quint16 value)
 {
-    header[offset] = static_cast<std::uint8_t>(value & 0xFF);
-    header[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+    eit::EncodeLe16(&header[offset], value);
 }
 
 struct StoreFormat {

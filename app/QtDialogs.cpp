@@ -1,13 +1,19 @@
 #include "Dialogs.h"
 
 #include "DirectoryPicker.h"
+#include "FileUtil.h"
 
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
+
+QString FromPath(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
 
 class TQtDialogs final : public TDialogs {
 public:
@@ -20,7 +26,7 @@ public:
         dialog.setNameFilters(filters);
         if (filterIndex >= 1 && filterIndex <= filters.size())
             dialog.selectNameFilter(filters[filterIndex - 1]);
-        dialog.setDirectory(dir.isEmpty() ? QDir::currentPath() : dir);
+        dialog.setDirectory(dir.isEmpty() ? FromPath(eit::CurrentDirectory()) : dir);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         files = dialog.selectedFiles();
@@ -36,7 +42,7 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setNameFilters(filter.split(QStringLiteral(";;")));
         if (!file.isEmpty()) {
-            dialog.setDirectory(QFileInfo(file).absolutePath());
+            dialog.setDirectory(FromPath(eit::DirectoryPart(eit::MakeAbsolute(QFile::encodeName(file).toStdString()))));
             dialog.selectFile(file);
         }
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -583,6 +583,7 @@ bool TMainForm::PickDirectory(std::string& dir)
         return false;
     dir = chosen.toStdString();
     settings.setValue(kOutputDirKey, chosen);
+    eit::SetCurrentDirectory(dir); // a failure is harmless: the batch writes below dir as it is
     return true;
 }
 

@@ -59,7 +59,6 @@ void Batch::BProcessClick()
     std::string dir = FState.TargetDir;
     if (FView.PickDirectory(dir)) {
         FState.TargetDir = dir;
-        SetCurrentDirectory(dir); // a failure is harmless: TargetDir is used as it is
         FState.OutputIgnoresCase = CaseProbe(dir);
         CheckInputs();
         FView.SetExtracted("Extracted: 0");

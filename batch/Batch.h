@@ -20,11 +20,13 @@ public:
 
     Batch(BatchState& state, BatchView& view);
 
-    // Asks for the output directory, runs every listed file through
-    // FileHandler, saves "result.log" (extraction only) and shows
-    // "Operation complete!". A FileError from a handler or from saving the
-    // log ends the batch where it stands and propagates to the caller, with
-    // the bars, texts and buttons left as after a finished batch.
+    // Asks for the output directory, starting at the working directory, runs
+    // every listed file through FileHandler, saves "result.log" (extraction
+    // only) and shows "Operation complete!". Every output is written below
+    // the chosen directory by its full path; the working directory stays
+    // where it was. A FileError from a handler or from saving the log ends
+    // the batch where it stands and propagates to the caller, with the bars,
+    // texts and buttons left as after a finished batch.
     // Before the first file, a list the batch cannot run safely is refused
     // with a FileError and nothing written: a name holding CR or LF
     // ("Cannot process file name with a line break: %s", the breaks shown

@@ -1,9 +1,9 @@
 #include "BatchState.h"
 
+#include "Env.h"
 #include "FileUtil.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace eit {
 
@@ -58,8 +58,7 @@ std::string DefaultExtListPath()
 #ifdef _WIN32
     return "C:\\Projects\\Kestrane\\extlist.txt";
 #else
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/Projects/Kestrane/extlist.txt";
+    return HomeFolder() + "/Projects/Kestrane/extlist.txt";
 #endif
 }
 

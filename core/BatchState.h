@@ -40,7 +40,7 @@ std::string DefaultExtListPath();
 struct BatchState {
     std::uint8_t ProcessingMode = 0;     // 0 until the input list is first filled
     LineList ResultLog;
-    std::string TargetDir;
+    std::string TargetDir;               // every output path is built from it
     std::string StartDir;
     bool ScannedList = false;
     std::string ScanRoot;                // exactly as typed in the scan dialog

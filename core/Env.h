@@ -153,6 +153,13 @@ private:
     std::int64_t FPermissions = -1;
 };
 
+// Writes data to the file path in place, creating it when missing: at its
+// end when append is true, otherwise over its old content, which is
+// dropped. For files that grow a record at a time and must be whole after
+// each, where an AtomicFile would copy all that came before. False when the
+// file cannot be opened or written to, or the write is cut short.
+bool WriteInPlace(const std::string& path, std::string_view data, bool append);
+
 // What a path names, following links. Missing: no such entry, a dangling
 // link, a path through a file, an empty path. Unknown: the system will not
 // say whether there is an entry (a folder on the way that may not be
@@ -220,6 +227,9 @@ bool CreateRealFolder(const std::string& path);
 
 // "" when the working directory cannot be found.
 std::string CurrentDirectory();
+// The user's home folder as the environment names it: HOME on POSIX,
+// USERPROFILE on Windows; "" when it is not set.
+std::string HomeFolder();
 bool SetCurrentDirectory(const std::string& path);
 // The folder a Windows path that starts with root alone is taken from: for
 // a drive "M:" that drive's current folder (its root when none was set), for

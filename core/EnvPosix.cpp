@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <csignal>
 #include <filesystem>
 #include <limits>
@@ -617,6 +618,29 @@ std::string CurrentDirectory()
     std::error_code ec;
     auto dir = std::filesystem::current_path(ec);
     return ec ? std::string() : dir.string();
+}
+
+bool WriteInPlace(const std::string& path, std::string_view data, bool append)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (append ? O_APPEND : O_TRUNC), 0666);
+    if (fd < 0)
+        return false;
+    bool written = true;
+    while (written && !data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        if (written)
+            data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return ::close(fd) == 0 && written;
+}
+
+std::string HomeFolder()
+{
+    const char* home = std::getenv("HOME");
+    return home ? home : "";
 }
 
 bool SetCurrentDirectory(const std::string& path)

@@ -663,19 +663,55 @@ bool CreateRealFolder(const std::string& path)
         && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-std::string CurrentDirectory()
+namespace {
+
+// The text a call like GetCurrentDirectoryW gives, which returns the length
+// it wrote, or the size it needs when the buffer is too small, or 0 on
+// failure; "" on failure.
+template <typename Query>
+std::string QueryText(Query query)
 {
-    std::wstring dir(MAX_PATH, L'\0');
+    std::wstring text(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(dir.size()), dir.data());
+        const DWORD length = query(text.data(), static_cast<DWORD>(text.size()));
         if (length == 0)
             return {};
-        if (length < dir.size()) {
-            dir.resize(length);
-            return Narrow(dir);
+        if (length < text.size()) {
+            text.resize(length);
+            return Narrow(text);
         }
-        dir.resize(length);
+        text.resize(length);
     }
+}
+
+} // namespace
+
+std::string CurrentDirectory()
+{
+    return QueryText([](wchar_t* text, DWORD size) { return ::GetCurrentDirectoryW(size, text); });
+}
+
+bool WriteInPlace(const std::string& path, std::string_view data, bool append)
+{
+    // Without FILE_WRITE_DATA every write of an append handle goes to the end.
+    const DWORD access = append ? FILE_APPEND_DATA : GENERIC_WRITE;
+    const HANDLE handle = ::CreateFileW(SystemPath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    bool written = append || ::SetEndOfFile(handle);
+    while (written && !data.empty()) {
+        DWORD n = 0;
+        written = ::WriteFile(handle, data.data(), static_cast<DWORD>(std::min(data.size(), kMaxIo)), &n, nullptr)
+            && n > 0;
+        data.remove_prefix(n);
+    }
+    return ::CloseHandle(handle) && written;
+}
+
+std::string HomeFolder()
+{
+    return QueryText([](wchar_t* text, DWORD size) { return ::GetEnvironmentVariableW(L"USERPROFILE", text, size); });
 }
 
 bool SetCurrentDirectory(const std::string& path)

@@ -31,7 +31,7 @@ TEST_F(BatchTest, ThreePacksAreLoggedAndSavedAsResultLog)
     TheBatch.BProcessClick();
 
     EXPECT_EQ(View.PickerOpenedAt, std::vector<std::string>{Dir.Path()});
-    EXPECT_EQ(CurrentDirectory(), *View.PickedDir);
+    EXPECT_EQ(CurrentDirectory(), Dir.Path()); // the window moves it, not the batch
     const LineList& log = State.ResultLog;
     ASSERT_EQ(log.Count(), 3 * (2 + 8192));
     EXPECT_EQ(log.Get(0), "#Format: BIN");
@@ -88,12 +88,51 @@ TEST_F(BatchTest, FormatNameFollowsTheOpenDialogNotTheMode)
     EXPECT_TRUE(std::filesystem::exists(Out("result.log")));
 }
 
-TEST_F(BatchTest, SecondBatchOpensThePickerWhereTheFirstWrote)
+// Moving the working folder is the window's business (TMainForm): the batch
+// itself opens its picker at the working folder every time and leaves it.
+TEST_F(BatchTest, BatchLeavesTheWorkingFolderWhereItWas)
 {
     AddPack("a.bin");
     TheBatch.BProcessClick();
     TheBatch.BProcessClick();
-    EXPECT_EQ(View.PickerOpenedAt, (std::vector<std::string>{Dir.Path(), *View.PickedDir}));
+    EXPECT_EQ(View.PickerOpenedAt, (std::vector<std::string>{Dir.Path(), Dir.Path()}));
+    EXPECT_EQ(CurrentDirectory(), Dir.Path());
+}
+
+// Every file a batch writes is named from the output folder: the working
+// folder, here an empty one, gets nothing, whatever the mode.
+TEST_F(BatchTest, OutputsLandBelowTheOutputFolderWhereverTheWorkingFolderIs)
+{
+    const std::string pack = AddPack("a.bin");
+    std::filesystem::create_directories(Dir.File("elsewhere"));
+    const struct {
+        std::uint8_t Mode;
+        std::function<void()> Prepare;
+        std::string Tree; // of the output folder afterwards
+    } rows[] = {
+        {kModeExtract, [] {}, "RAW/a_0007.raw\nTIM/a_0000.tim\nresult.log\n"},
+        // The rebuild replays that result.log with one file edited.
+        {kModeReplayLogs,
+         [&] {
+             std::string edited = ReadFile(Out("TIM/a_0000.tim"));
+             edited[0] = static_cast<char>(edited[0] ^ 0x5A);
+             WriteFile(Out("TIM/a_0000.tim"), edited);
+             View.Inputs = {Out("result.log")};
+         },
+         "RAW/a_0007.raw\nTIM/a_0000.tim\na.bin\nresult.log\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.Mode));
+        row.Prepare();
+        State.ProcessingMode = row.Mode;
+        ASSERT_TRUE(SetCurrentDirectory(Dir.File("elsewhere")));
+        TheBatch.BProcessClick();
+        EXPECT_EQ(CurrentDirectory(), Dir.File("elsewhere"));
+        EXPECT_EQ(test::ListTree(Dir.File("elsewhere")), "");
+        EXPECT_EQ(test::ListTree(*View.PickedDir), row.Tree);
+        EXPECT_EQ(View.Messages.back(), kComplete);
+    }
+    EXPECT_NE(ReadFile(Out("a.bin")), ReadFile(pack));
 }
 
 TEST_F(BatchTest, ListChangesDuringTheBatchAreFollowed)

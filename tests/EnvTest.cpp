@@ -117,6 +117,55 @@ TEST(ReadOnlyFile, RefusesFifosAndFoldersWithoutBlocking)
     }
 }
 
+// The file keeps being the same file: a second name of it sees every write.
+TEST(WriteInPlace, AppendsOrReplacesTheContentOfTheFileItself)
+{
+    TempDir dir;
+    const struct {
+        const char* Old; // nullptr: no file yet
+        std::string Data;
+        bool Append;
+        std::string After;
+    } rows[] = {
+        {nullptr, "new\r\n", true, "new\r\n"},
+        {nullptr, "new", false, "new"},
+        {"old\r\n", "more\r\n", true, "old\r\nmore\r\n"},
+        {"old contents", "new", false, "new"},
+        {"old", "", false, ""},
+        {"old", "", true, "old"},
+        {"", std::string("\0\n\r", 3), true, std::string("\0\n\r", 3)},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        const std::string path = dir.File("f" + std::to_string(n++));
+        SCOPED_TRACE(path);
+        std::string second;
+        if (row.Old) {
+            WriteFile(path, row.Old);
+            if (LinkFile(path, path + ".link"))
+                second = path + ".link";
+            else
+                EXPECT_TRUE(test::kOnWindows); // a file system without links
+        }
+        EXPECT_TRUE(WriteInPlace(path, row.Data, row.Append));
+        EXPECT_EQ(ReadFile(path), row.After);
+        if (!second.empty()) {
+            EXPECT_EQ(ReadFile(second), row.After);
+        }
+    }
+}
+
+TEST(WriteInPlace, FailsWhereNoFileCanBeWritten)
+{
+    TempDir dir;
+    for (const bool append : {true, false}) {
+        for (const std::string& path : {dir.Path(), dir.File("missing/f")}) {
+            EXPECT_FALSE(WriteInPlace(path, "x", append)) << path;
+            EXPECT_NE(KindOf(path), FileKind::Regular) << path;
+        }
+    }
+}
+
 TEST(ReadOnlyFile, ReadsAndCopiesAtOffsetsBeyondFourGibibytes)
 {
     TempDir dir;

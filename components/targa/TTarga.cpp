@@ -9,7 +9,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -193,10 +192,6 @@ void WriteRows(eit::AtomicFile& file, const QImage& store, const RowLayout& layo
     }
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 } // namespace
 
 TTarga::TTarga(QObject* owner) : QObject(owner)
@@ -308,17 +303,18 @@ void TTarga::ReverseColors()
 
 void TTarga::LoadFromFile(const std::string& fileName)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
-    if (!file)
-        throw eit::FileError::CannotOpen(fileName);
+    const eit::ReadOnlyFile file(fileName);
 
     // Bytes the file does not have keep their previous values.
     HeaderBytes header = FHeader;
-    std::fread(header.data(), 1, header.size(), file.get());
-    // The end of the file is no error, but a name that opens without being
-    // readable (a directory) is.
-    if (std::ferror(file.get()))
+    std::size_t headerGot = 0;
+    try {
+        headerGot = file.ReadAt(0, header.data(), header.size());
+    } catch (const eit::FileError&) {
+        // A file that cannot even give its header is one that cannot be
+        // opened, as far as the user can tell.
         throw eit::FileError::CannotOpen(fileName);
+    }
     if (PictureBytes(header) > kMaxPictureBytes)
         throw eit::FileError("Picture too large in file " + fileName);
 
@@ -337,9 +333,7 @@ void TTarga::LoadFromFile(const std::string& fileName)
             area = spill.data();
         }
     }
-    const std::size_t got = area ? std::fread(area, 1, fileArea, file.get()) : 0;
-    if (got < fileArea && std::ferror(file.get()))
-        throw eit::FileError::StreamRead(fileName);
+    const std::size_t got = area ? file.ReadAt(headerGot, area, fileArea) : 0;
     // Files that declare a top or right origin are turned into the bottom-left
     // order that every save declares; otherwise saving them again would turn
     // the picture over.

@@ -6,7 +6,6 @@
 #include "FileUtil.h"
 #include "TextMarkers.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -94,8 +93,7 @@ std::int32_t TTextObject::NewINI(TOpenModes mode, std::int32_t)
     FPosition = 0;
     if (mode == omWrite) {
         // A file that cannot be created shows up on the first write.
-        if (std::FILE* file = std::fopen(FileName.c_str(), "wb"))
-            std::fclose(file);
+        eit::WriteInPlace(FileName, {}, false);
         return FStatus;
     }
     if (LookUp(FileName, FSearchRec))
@@ -211,15 +209,7 @@ void TTextObject::WriteINI(std::string_view text)
         return;
     const auto number = static_cast<std::uint32_t>(FPosition++);
     const std::string record = BlockRecord(number, text);
-    std::FILE* file = std::fopen(FileName.c_str(), "ab");
-    if (!file) {
-        FStatus |= kStatusNotFound;
-        return;
-    }
-    bool written = std::fwrite(record.data(), 1, record.size(), file) == record.size();
-    written = std::fflush(file) == 0 && written;
-    written = std::fclose(file) == 0 && written;
-    if (!written)
+    if (!eit::WriteInPlace(FileName, record, true))
         FStatus |= kStatusNotFound;
 }
 

@@ -325,6 +325,25 @@ TEST_F(MainFormTest, CancelledPickerStillCompletes)
     EXPECT_EQ(Dialogs.Messages.size(), 1u);
 }
 
+// The window's working folder follows a confirmed output folder, so the
+// next batch's picker, and relative names, start there; a cancelled picker
+// leaves it.
+TEST_F(MainFormTest, WorkingFolderFollowsTheConfirmedOutputFolder)
+{
+    Add({Pack("a.bin")}, 1);
+    const struct {
+        std::optional<std::string> Picked;
+        std::string After;
+    } rows[] = {{std::nullopt, Dir.Path()}, {Dir.File("out"), Dir.File("out")}, {std::nullopt, Dir.File("out")}};
+    std::filesystem::create_directories(Dir.File("out"));
+    for (const auto& row : rows) {
+        Dialogs.Dirs.push_back(row.Picked);
+        Click(ui.BProcess);
+        EXPECT_EQ(eit::CurrentDirectory(), row.After) << row.Picked.value_or("cancelled");
+    }
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("out/result.log")));
+}
+
 TEST_F(MainFormTest, ClickInsideARunningBatchIsIgnoredButTheListStaysLive)
 {
     Add({Pack("a.bin"), Pack("b.bin")}, 1);

@@ -13,6 +13,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 using eit::test::ErrorOf;
 using eit::test::FileBpp;
@@ -358,12 +359,20 @@ TEST(TTarga, UnreadableOrOversizedFileIsReportedAndChangesNothing)
     QImage* store = targa.Canvas();
     // 16384 x 16385 x 4 bytes is just over 1 GiB; 65535 x 65535 x 32 bytes
     // would not fit in any address space. No header: the file is not written.
-    const struct {
+    struct Case {
         std::string Path, Header, Message;
-    } cases[] = {{dir.File("missing.tga"), "", "Cannot open file "},
-                 {dir.Path(), "", "Cannot open file "},
-                 {dir.File("big.tga"), HeaderBytes(16384, 16385, 32), "Picture too large in file "},
-                 {dir.File("big.tga"), HeaderBytes(65535, 65535, 255), "Picture too large in file "}};
+    };
+    std::vector<Case> cases{{dir.File("missing.tga"), "", "Cannot open file "},
+                            {dir.Path(), "", "Cannot open file "},
+                            {dir.File("big.tga"), HeaderBytes(16384, 16385, 32), "Picture too large in file "},
+                            {dir.File("big.tga"), HeaderBytes(65535, 65535, 255), "Picture too large in file "}};
+    // A FIFO is refused rather than waited on; the peer keeps a blocking
+    // open from hanging the test.
+    if (!eit::test::kOnWindows) {
+        eit::test::MakeFifo(dir.File("fifo.tga"));
+        cases.push_back({dir.File("fifo.tga"), "", "Cannot open file "});
+    }
+    eit::test::FifoPeer peer(dir.File("fifo.tga"));
     for (const auto& c : cases) {
         if (!c.Header.empty())
             WriteFile(c.Path, c.Header);

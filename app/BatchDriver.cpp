@@ -280,8 +280,9 @@ std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
     return packs;
 }
 
-// Whether a failure is the extension list's: not there to read (missing, a
-// folder, locked away), or short of lines.
+// Whether a failure is the extension list's: it could not be read, or is
+// short of lines. A list that is there but wrong, or a system out of memory
+// or of open files, is not helped by another list.
 bool IsExtListFailure(const std::exception& failure, const eit::BatchState& state)
 {
     using Kind = eit::FileErrorKind;
@@ -289,15 +290,12 @@ bool IsExtListFailure(const std::exception& failure, const eit::BatchState& stat
     if (error == nullptr || error->File() != state.ExtListPath)
         return false;
     switch (error->Kind()) {
-    case Kind::NotFound:
-    case Kind::NoPermission:
-    case Kind::IsFolder:
-    case Kind::NotRegularFile:
-    case Kind::BadName:
-    case Kind::ListTooShort:
-        return true;
-    default:
+    case Kind::BadContent:
+    case Kind::OutOfMemory:
+    case Kind::TooManyOpenFiles:
         return false;
+    default:
+        return true;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "BatchState.h"
 #include "CollectFiles.h"
 #include "ConsoleView.h"
+#include "FileError.h"
 #include "FileUtil.h"
 #include "Formats.h"
 #include "LineList.h"
@@ -252,9 +253,9 @@ int SurveyPacks(const Options& options)
             std::fwrite(text.data(), 1, text.size(), stdout);
         } catch (const std::exception& e) {
             std::fflush(stdout);
-            // A message that names no file: say which pack it was.
-            const std::string message = e.what();
-            std::cerr << (message.find(pack) == std::string::npos ? pack + ": " : "") << message << '\n';
+            // An error about no file in particular: say which pack it was.
+            const auto* error = dynamic_cast<const eit::FileError*>(&e);
+            std::cerr << (error == nullptr || error->File().empty() ? pack + ": " : "") << e.what() << '\n';
             status = 1;
         }
     }
@@ -279,10 +280,23 @@ std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
     return packs;
 }
 
-// Whether a failure is the extension list's: missing, or short of lines.
-bool IsExtListFailure(const std::string& message, const eit::BatchState& state)
+// Whether a failure is the extension list's: it could not be read, or is
+// short of lines. A list that is there but wrong, or a system out of memory
+// or of open files, is not helped by another list.
+bool IsExtListFailure(const std::exception& failure, const eit::BatchState& state)
 {
-    return message == "Cannot open file " + state.ExtListPath || message.starts_with("List index out of bounds (");
+    using Kind = eit::FileErrorKind;
+    const auto* error = dynamic_cast<const eit::FileError*>(&failure);
+    if (error == nullptr || error->File() != state.ExtListPath)
+        return false;
+    switch (error->Kind()) {
+    case Kind::BadContent:
+    case Kind::OutOfMemory:
+    case Kind::TooManyOpenFiles:
+        return false;
+    default:
+        return true;
+    }
 }
 
 } // namespace
@@ -365,7 +379,7 @@ int main(int argc, char** argv)
         view.EndLine();
         std::cout.flush();
         std::cerr << e.what() << '\n';
-        if (IsExtListFailure(e.what(), state))
+        if (IsExtListFailure(e, state))
             std::cerr << kExtListHint << '\n';
         return 1;
     }

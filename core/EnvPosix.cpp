@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <optional>
@@ -36,6 +37,62 @@ bool OutOfDescriptors()
     return errno == EMFILE || errno == ENFILE;
 }
 
+FileErrorKind KindOfErrno(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return FileErrorKind::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return FileErrorKind::NoPermission;
+    case EISDIR:
+        return FileErrorKind::IsFolder;
+    case ENXIO:
+    case ENODEV:
+        return FileErrorKind::NotRegularFile;
+    case ENAMETOOLONG:
+    case ELOOP:
+    case EINVAL:
+        return FileErrorKind::BadName;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return FileErrorKind::NoSpace;
+    case EIO:
+        return FileErrorKind::Io;
+    case ENOMEM:
+        return FileErrorKind::OutOfMemory;
+    case EMFILE:
+    case ENFILE:
+        return FileErrorKind::TooManyOpenFiles;
+    default:
+        return FileErrorKind::Other;
+    }
+}
+
+// What errno says of the call that just failed.
+SystemReason LastReason()
+{
+    const int error = errno;
+    return {KindOfErrno(error), std::strerror(error)};
+}
+
+// Why a write that returned n wrote nothing: a write of no byte at all is
+// the device's fault.
+SystemReason WriteReason(long n)
+{
+    return n < 0 ? LastReason() : SystemReason{FileErrorKind::Io, {}};
+}
+
+// The reason a file that opened is still refused: it is no regular file.
+SystemReason NotRegular(const struct stat& st)
+{
+    return S_ISDIR(st.st_mode) ? SystemReason{FileErrorKind::IsFolder, std::strerror(EISDIR)}
+                               : SystemReason{FileErrorKind::NotRegularFile, {}};
+}
+
 } // namespace
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
@@ -47,11 +104,13 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
     // thousands.
     FHandle = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (FHandle < 0)
-        throw FileError::CannotOpen(path, OutOfDescriptors());
+        throw FileError::CannotOpen(path, LastReason());
     struct stat st;
-    if (::fstat(FHandle, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool statted = ::fstat(FHandle, &st) == 0;
+    if (!statted || !S_ISREG(st.st_mode)) {
+        const SystemReason why = statted ? NotRegular(st) : LastReason();
         ::close(FHandle);
-        throw FileError::CannotOpen(path);
+        throw FileError::CannotOpen(path, why);
     }
     FSize = static_cast<std::uint64_t>(st.st_size);
 }
@@ -75,7 +134,7 @@ FileStamp ReadOnlyFile::Stamp() const
 {
     struct stat st;
     if (::fstat(FHandle, &st) != 0)
-        throw FileError::CannotOpen(FPath);
+        throw FileError::CannotOpen(FPath, LastReason());
     return StampFrom(st);
 }
 
@@ -113,7 +172,7 @@ std::size_t ReadFully(int handle, std::uint64_t offset, void* data, std::size_t 
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw FileError::StreamRead(path);
+            throw FileError::StreamRead(path, LastReason());
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
@@ -159,12 +218,12 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
         if (FHandle >= 0)
             return;
         if (OutOfDescriptors())
-            throw FileError::CannotCreate(FPath, true);
+            throw FileError::CannotCreate(FPath, LastReason());
     }
 #endif
     FHandle = CreateNamedTemp(FPath, FTempPath);
     if (FHandle < 0)
-        throw FileError::CannotCreate(FPath, OutOfDescriptors());
+        throw FileError::CannotCreate(FPath, LastReason());
     FTempPlace = temp_registry::Add(FTempPath);
 }
 
@@ -200,7 +259,7 @@ void AtomicFile::Write(const void* data, std::size_t size)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw FileError::CannotWrite(FPath);
+            throw FileError::CannotWrite(FPath, WriteReason(n));
         p += n;
         size -= static_cast<std::size_t>(n);
     }
@@ -214,7 +273,7 @@ void AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::size_t siz
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw FileError::CannotWrite(FPath);
+            throw FileError::CannotWrite(FPath, WriteReason(n));
         p += n;
         offset += static_cast<std::uint64_t>(n);
         size -= static_cast<std::size_t>(n);
@@ -232,11 +291,11 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
         if (n > 0) {
             count -= static_cast<std::uint64_t>(n);
         } else if (n == 0) {
-            throw FileError::StreamRead(in.FPath);
+            throw FileError::StreamRead(in.FPath, {FileErrorKind::ReadPastEnd, {}});
         } else if (errno == EINTR) {
             continue;
         } else if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
-            throw FileError::CannotWrite(FPath);
+            throw FileError::CannotWrite(FPath, LastReason());
         } else {
             kernelCopy = false; // not supported between these files: copy by blocks
         }
@@ -248,7 +307,7 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlock));
         const std::size_t n = ReadFully(in.FHandle, static_cast<std::uint64_t>(inOffset), buffer.data(), want, in.FPath);
         if (n == 0)
-            throw FileError::StreamRead(in.FPath);
+            throw FileError::StreamRead(in.FPath, {FileErrorKind::ReadPastEnd, {}});
         Write(buffer.data(), n);
         inOffset += static_cast<off_t>(n);
         count -= n;
@@ -263,7 +322,7 @@ std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t siz
 void AtomicFile::Sync()
 {
     if (::fdatasync(FHandle) != 0)
-        throw FileError::CannotWrite(FPath);
+        throw FileError::CannotWrite(FPath, LastReason());
 }
 
 bool AtomicFile::TakePermissionsOf(const std::string& path)
@@ -290,8 +349,9 @@ bool AtomicFile::ApplyPermissions() noexcept
 void AtomicFile::Commit()
 {
     if (!ApplyPermissions()) {
+        const SystemReason why = LastReason();
         Discard();
-        throw FileError::CannotCreate(FPath);
+        throw FileError::CannotCreate(FPath, why);
     }
     if (FTempPath.empty()) {
         // Give the unnamed file its name. When something already stands
@@ -324,19 +384,21 @@ void AtomicFile::Commit()
                 break;
         }
         if (FTempPath.empty()) {
+            const SystemReason why = LastReason();
             Discard();
-            throw FileError::CannotCreate(FPath);
+            throw FileError::CannotCreate(FPath, why);
         }
     }
     const int fd = FHandle;
     FHandle = -1;
     const bool closed = ::close(fd) == 0;
     const bool renamed = closed && ::rename(FTempPath.c_str(), FPath.c_str()) == 0;
+    const SystemReason why = renamed ? SystemReason{} : LastReason();
     if (!renamed)
         ::unlink(FTempPath.c_str());
     temp_registry::Drop(FTempPlace);
     if (!renamed)
-        throw FileError::CannotCreate(FPath);
+        throw FileError::CannotCreate(FPath, why);
 }
 
 void RemoveTemporaries()

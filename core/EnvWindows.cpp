@@ -111,6 +111,66 @@ HANDLE OpenForQuery(const std::string& path)
 // ReadFile takes a 32-bit count; larger reads are split.
 constexpr std::size_t kMaxIo = std::size_t{1} << 30;
 
+FileErrorKind KindOfError(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+        return FileErrorKind::NotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+        return FileErrorKind::NoPermission;
+    case ERROR_DIRECTORY:
+        return FileErrorKind::IsFolder;
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_CANT_RESOLVE_FILENAME:
+        return FileErrorKind::BadName;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_FILE_TOO_LARGE:
+        return FileErrorKind::NoSpace;
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+        return FileErrorKind::Io;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return FileErrorKind::OutOfMemory;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return FileErrorKind::TooManyOpenFiles;
+    default:
+        return FileErrorKind::Other;
+    }
+}
+
+// error's kind and the system's text for it, without its line end.
+SystemReason ReasonOf(DWORD error)
+{
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                         | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring_view wide(text ? text : L"", n);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' '))
+        wide.remove_suffix(1);
+    SystemReason reason{KindOfError(error), Narrow(wide)};
+    ::LocalFree(text);
+    return reason;
+}
+
+// What GetLastError says of the call that just failed.
+SystemReason LastReason()
+{
+    return ReasonOf(::GetLastError());
+}
+
 // Reads at offset until size bytes or the end. The offset goes with each
 // call, so no file pointer is shared between readers. Throws FileError
 // "Stream read error: %s" with path.
@@ -126,18 +186,13 @@ std::size_t ReadFully(HANDLE handle, std::uint64_t offset, void* data, std::size
         if (!::ReadFile(handle, static_cast<char*>(data) + got, want, &n, &at)) {
             if (::GetLastError() == ERROR_HANDLE_EOF)
                 break;
-            throw FileError::StreamRead(path);
+            throw FileError::StreamRead(path, LastReason());
         }
         if (n == 0)
             break;
         got += n;
     }
     return got;
-}
-
-bool OutOfHandles()
-{
-    return ::GetLastError() == ERROR_TOO_MANY_OPEN_FILES;
 }
 
 } // namespace
@@ -149,12 +204,19 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) : FPath(path)
     // refused by their type.
     FHandle = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (FHandle == INVALID_HANDLE_VALUE)
-        throw FileError::CannotOpen(path, OutOfHandles());
+    if (FHandle == INVALID_HANDLE_VALUE) {
+        SystemReason why = LastReason();
+        const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            why.Kind = FileErrorKind::IsFolder;
+        throw FileError::CannotOpen(path, why);
+    }
     LARGE_INTEGER size{};
-    if (::GetFileType(FHandle) != FILE_TYPE_DISK || !::GetFileSizeEx(FHandle, &size)) {
+    const bool disk = ::GetFileType(FHandle) == FILE_TYPE_DISK;
+    if (!disk || !::GetFileSizeEx(FHandle, &size)) {
+        const SystemReason why = disk ? LastReason() : SystemReason{FileErrorKind::NotRegularFile, {}};
         ::CloseHandle(FHandle);
-        throw FileError::CannotOpen(path);
+        throw FileError::CannotOpen(path, why);
     }
     FSize = static_cast<std::uint64_t>(size.QuadPart);
 }
@@ -190,10 +252,8 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path)), FHandle(INVAL
             return;
         }
         const DWORD error = ::GetLastError();
-        if (error == ERROR_TOO_MANY_OPEN_FILES)
-            throw FileError::CannotCreate(FPath, true);
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-            break;
+            throw FileError::CannotCreate(FPath, ReasonOf(error));
     }
     throw FileError::CannotCreate(FPath);
 }
@@ -234,8 +294,10 @@ void WriteFully(HANDLE handle, std::uint64_t offset, const void* data, std::size
         at.Offset = static_cast<DWORD>(offset);
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD n = 0;
-        if (!::WriteFile(handle, p, static_cast<DWORD>(std::min(size, kMaxIo)), &n, &at) || n == 0)
-            throw FileError::CannotWrite(path);
+        if (!::WriteFile(handle, p, static_cast<DWORD>(std::min(size, kMaxIo)), &n, &at))
+            throw FileError::CannotWrite(path, LastReason());
+        if (n == 0)
+            throw FileError::CannotWrite(path, {FileErrorKind::Io, {}});
         p += n;
         size -= n;
         offset += n;
@@ -262,7 +324,7 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlock));
         const std::size_t n = ReadFully(in.FHandle, offset, buffer.data(), want, in.FPath);
         if (n == 0)
-            throw FileError::StreamRead(in.FPath);
+            throw FileError::StreamRead(in.FPath, {FileErrorKind::ReadPastEnd, {}});
         Write(buffer.data(), n);
         offset += n;
         count -= n;
@@ -277,7 +339,7 @@ std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t siz
 void AtomicFile::Sync()
 {
     if (!::FlushFileBuffers(FHandle))
-        throw FileError::CannotWrite(FPath);
+        throw FileError::CannotWrite(FPath, LastReason());
 }
 
 namespace {
@@ -368,7 +430,7 @@ void AtomicFile::Commit()
     const DWORD standing = ::GetFileAttributesW(SystemPath(FPath).c_str());
     if (standing != INVALID_FILE_ATTRIBUTES && (standing & FILE_ATTRIBUTE_DIRECTORY)) {
         Discard();
-        throw FileError::CannotCreate(FPath);
+        throw FileError::CannotCreate(FPath, ReasonOf(ERROR_DIRECTORY));
     }
     const HANDLE handle = FHandle;
     FHandle = INVALID_HANDLE_VALUE;
@@ -387,7 +449,7 @@ void AtomicFile::Commit()
     if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) && ReplaceHeldFile(temp, target, FPath))
         return named();
     ::DeleteFileW(temp.c_str());
-    throw FileError::CannotCreate(FPath);
+    throw FileError::CannotCreate(FPath, ReasonOf(error));
 }
 
 namespace {
@@ -543,7 +605,7 @@ FileStamp ReadOnlyFile::Stamp() const
 {
     FileStamp stamp;
     if (!StampOfHandle(FHandle, stamp))
-        throw FileError::CannotOpen(FPath);
+        throw FileError::CannotOpen(FPath, LastReason());
     return stamp;
 }
 

@@ -266,7 +266,7 @@ void CheckNameText(const std::string& path, std::string_view text)
 {
 #ifdef _WIN32
     if (!IsUtf8(text))
-        throw FileError(path + " is not UTF-8 text");
+        throw FileError(path + " is not UTF-8 text", FileErrorKind::BadContent, path);
 #else
     static_cast<void>(path);
     static_cast<void>(text);
@@ -287,8 +287,8 @@ void ReadBlocks(const ReadOnlyFile& file, Take take)
         std::size_t n = 0;
         try {
             n = file.ReadAt(offset, buffer, sizeof buffer);
-        } catch (const FileError&) {
-            throw FileError::CannotOpen(file.Path());
+        } catch (const FileError& e) {
+            throw FileError::CannotOpen(file.Path(), {e.Kind(), e.Reason()});
         }
         if (n == 0 || !take(std::string_view(buffer, n)))
             return;

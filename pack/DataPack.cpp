@@ -187,7 +187,8 @@ LineList LoadExtensions(const std::string& listPath, int used)
         const std::string_view ext = extensions.Get(line);
         if (!IsFileExtension(ext))
             throw FileError("Extension list " + listPath + " line " + std::to_string(line + 1) + ": \""
-                            + std::string(ext) + "\" cannot be a file extension");
+                                + std::string(ext) + "\" cannot be a file extension",
+                            FileErrorKind::BadContent, listPath);
     }
     return extensions;
 }
@@ -196,15 +197,24 @@ LineList LoadExtensions(const std::string& listPath, int used)
 // line of the extension list.
 class SlotNames {
 public:
-    SlotNames(const std::string& p, const LineList& extensions) : FPackPath(p), FExtensions(extensions) {}
+    SlotNames(const std::string& p, const LineList& extensions, const std::string& listPath)
+        : FPackPath(p), FExtensions(extensions), FListPath(listPath)
+    {
+    }
 
-    // Throws FileError "List index out of bounds (%d)" when the list has no
-    // line left for slot.
-    std::string Next(int slot) { return OutputName(FPackPath, slot, FExtensions.Get(FNextLine++)); }
+    // Throws FileError "List index out of bounds (%d)" with the list's file
+    // when the list has no line left for slot.
+    std::string Next(int slot)
+    {
+        if (FNextLine >= FExtensions.Count())
+            throw FileError::ListIndex(FNextLine, FListPath);
+        return OutputName(FPackPath, slot, FExtensions.Get(FNextLine++));
+    }
 
 private:
     const std::string& FPackPath;
     const LineList& FExtensions;
+    const std::string& FListPath;
     int FNextLine = 0;
 };
 
@@ -366,7 +376,7 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
     view.ProcessEvents();
     const PackDirectory directory = PackDirectory::Read(pack);
     const LineList extensions = LoadExtensions(state.ExtListPath, directory.UsedSlots());
-    SlotNames names(p, extensions);
+    SlotNames names(p, extensions, state.ExtListPath);
     CopySlots(pack, directory, names, state, view);
 }
 

@@ -10,7 +10,8 @@ PackDirectory PackDirectory::Read(const ReadOnlyFile& pack)
 {
     Bytes bytes;
     if (pack.ReadAt(0, bytes.data(), bytes.size()) < bytes.size())
-        throw FileError("Data pack " + pack.Path() + " is shorter than its 65536-byte directory");
+        throw FileError("Data pack " + pack.Path() + " is shorter than its 65536-byte directory",
+                        FileErrorKind::ReadPastEnd, pack.Path());
     return Decode(bytes);
 }
 

@@ -172,7 +172,7 @@ void CheckExtensionList(const std::string& listPath, const std::vector<std::stri
         }
         // The extraction asks for line `Count()` first when the list runs out.
         if (used > extensions.Count())
-            throw FileError::ListIndex(extensions.Count());
+            throw FileError::ListIndex(extensions.Count(), listPath);
     }
 }
 

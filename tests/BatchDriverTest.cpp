@@ -130,6 +130,8 @@ TEST(BatchDriver, ListAndMakeExtListSurveyPacksWithoutAnOutputFolder)
     EXPECT_EQ(missing.Status, 1);
     EXPECT_EQ(missing.Err, "Cannot open file NONE.BIN\n");
     EXPECT_NE(missing.Out.find(listing), std::string::npos);
+    WriteFile(dir.File("SHORT.BIN"), "x");
+    EXPECT_EQ(RunDriver(dir, "--list SHORT.BIN").Err, "Data pack SHORT.BIN is shorter than its 65536-byte directory\n");
 
     const DriverRun make = RunDriver(dir, "--make-extlist DATA.BIN");
     EXPECT_EQ(make.Status, 0) << make.Err;
@@ -138,22 +140,31 @@ TEST(BatchDriver, ListAndMakeExtListSurveyPacksWithoutAnOutputFolder)
     EXPECT_EQ(RunDriver(dir, "--list --make-extlist DATA.BIN").Status, 2);
 }
 
-// Failures of the extension list say how to get one.
+// Failures to find the extension list or enough lines in it say how to get
+// one; a list that is there but wrong says only what is wrong.
 TEST(BatchDriver, ExtensionListFailuresAddAHint)
 {
     TempDir dir;
     WriteFile(dir.File("DATA.BIN"), PackBuilder().Entry(0, 1).Entry(1, 1).Bytes());
     WriteFile(dir.File("short.txt"), "tim\r\n");
+    WriteFile(dir.File("bad.txt"), "t/m\r\ntim\r\n");
+    std::filesystem::create_directory(dir.File("folder.txt"));
     const std::string hint = "Give the extension list with --extlist FILE, or write one with --make-extlist PACK.\n";
     const struct {
         std::string List;
         std::string Message;
-    } rows[] = {{dir.File("none.txt"), "Cannot open file " + dir.File("none.txt")},
-                {dir.File("short.txt"), "List index out of bounds (1)"}};
+        bool Hint;
+    } rows[] = {
+        {dir.File("none.txt"), "Cannot open file " + dir.File("none.txt"), true},
+        {dir.File("folder.txt"), "Cannot open file " + dir.File("folder.txt"), true},
+        {dir.File("short.txt"), "List index out of bounds (1)", true},
+        {dir.File("bad.txt"), "Extension list " + dir.File("bad.txt") + " line 1: \"t/m\" cannot be a file extension",
+         false},
+    };
     for (const auto& row : rows) {
         const DriverRun run = RunDriver(dir, "-e " + row.List + " -o " + dir.File("out") + " " + dir.File("DATA.BIN"));
-        EXPECT_EQ(run.Status, 1);
-        EXPECT_EQ(run.Err, row.Message + "\n" + hint);
+        EXPECT_EQ(run.Status, 1) << row.List;
+        EXPECT_EQ(run.Err, row.Message + "\n" + (row.Hint ? hint : "")) << row.List;
     }
     const DriverRun pack = RunDriver(dir, "-e " + dir.File("short.txt") + " -o " + dir.File("out") + " NONE.BIN");
     EXPECT_EQ(pack.Err, "Cannot open file " + dir.File("NONE.BIN") + "\n");

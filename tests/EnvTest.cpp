@@ -1,5 +1,6 @@
 #include "FileError.h"
 #include "FileUtil.h"
+#include "LineList.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -228,6 +229,83 @@ TEST(ReadOnlyFile, ReadFailuresNameTheFile)
     const ReadOnlyFile memory(refusing);
     EXPECT_EQ(test::ErrorOf([&] { memory.ReadAt(0, buffer.data(), 16); }), "Stream read error: " + refusing);
     EXPECT_EQ(test::ErrorOf([&] { out.CopyFrom(memory, 0, 16); }), "Stream read error: " + refusing);
+}
+
+// A failure of the file layer keeps its kind, the file it is about and the
+// system's own words, and says to the user what it always said.
+TEST(FileError, FailuresKeepTheirKindFileAndReason)
+{
+    TempDir dir;
+    WriteFile(dir.File("small.bin"), "0123456789");
+    WriteFile(dir.File("locked.bin"), "x");
+    test::SetMode(dir.File("locked.bin"), 0);
+    std::filesystem::create_directory(dir.File("folder"));
+    const ReadOnlyFile small(dir.File("small.bin"));
+    const std::string tooLong = dir.File(std::string(300, 'n'));
+    using Kind = FileErrorKind;
+    const struct {
+        const char* What;
+        std::function<void()> Fail;
+        Kind Expected;
+        std::string File;
+        std::string Message;
+        bool SystemSays;
+    } rows[] = {
+        {"missing", [&] { ReadOnlyFile f(dir.File("none.bin")); }, Kind::NotFound, dir.File("none.bin"),
+         "Cannot open file " + dir.File("none.bin"), true},
+        {"below a file", [&] { ReadOnlyFile f(dir.File("small.bin/x")); }, Kind::NotFound, dir.File("small.bin/x"),
+         "Cannot open file " + dir.File("small.bin/x"), true},
+        {"a folder", [&] { ReadOnlyFile f(dir.File("folder")); }, Kind::IsFolder, dir.File("folder"),
+         "Cannot open file " + dir.File("folder"), true},
+        {"a name too long", [&] { ReadOnlyFile f(tooLong); }, Kind::BadName, tooLong, "Cannot open file " + tooLong,
+         true},
+        {"a list of a folder", [&] { LineList().LoadFromFile(dir.File("folder")); }, Kind::IsFolder,
+         dir.File("folder"), "Cannot open file " + dir.File("folder"), true},
+        {"created in no folder", [&] { AtomicFile f(dir.File("none/out.bin")); }, Kind::NotFound,
+         dir.File("none/out.bin"), "Cannot create file " + dir.File("none/out.bin"), true},
+        {"committed over a folder",
+         [&] {
+             AtomicFile f(dir.File("folder"));
+             f.Commit();
+         },
+         Kind::IsFolder, dir.File("folder"), "Cannot create file " + dir.File("folder"), true},
+        {"copied past the end",
+         [&] {
+             AtomicFile f(dir.File("out.bin"));
+             f.CopyFrom(small, 5, 100);
+         },
+         Kind::ReadPastEnd, dir.File("small.bin"), "Stream read error: " + dir.File("small.bin"), false},
+        {"a line past the list", [] { LineList().Get(3); }, Kind::ListTooShort, "", "List index out of bounds (3)",
+         false},
+    };
+    for (const auto& row : rows) {
+        // Windows calls a name too long, on some versions, a missing file.
+        if (test::kOnWindows && row.Expected == Kind::BadName)
+            continue;
+        try {
+            row.Fail();
+            ADD_FAILURE() << row.What << ": no error";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.what(), row.Message) << row.What;
+            EXPECT_EQ(e.Kind(), row.Expected) << row.What;
+            EXPECT_EQ(e.File(), row.File) << row.What;
+            EXPECT_EQ(e.Reason().empty(), !row.SystemSays) << row.What << ": " << e.Reason();
+        }
+    }
+    const auto kindOf = [](const std::function<void()>& fail) {
+        try {
+            fail();
+        } catch (const FileError& e) {
+            return e.Kind();
+        }
+        return Kind::Other;
+    };
+    if (test::PermissionsBind(dir)) {
+        EXPECT_EQ(kindOf([&] { ReadOnlyFile f(dir.File("locked.bin")); }), Kind::NoPermission);
+    }
+    if (const std::string device = test::NullDevice(); !device.empty()) {
+        EXPECT_EQ(kindOf([&] { ReadOnlyFile f(device); }), Kind::NotRegularFile);
+    }
 }
 
 // Running out of memory while a file is read is said of that file; other

@@ -114,10 +114,15 @@ public:
     // Puts what was written on the disk before Commit() names it. Throws
     // FileError "Cannot write file %s".
     void Sync();
-    // Closes and renames into place, with the permissions chosen below.
-    // Throws FileError "Cannot create file %s" (on POSIX also when those
-    // permissions cannot be given).
+    // Closes and renames into place, with the permissions chosen below,
+    // then puts the new name on the disk (POSIX: the folder is flushed), so
+    // that a power cut cannot take back a name reported done. Throws
+    // FileError "Cannot create file %s" (on POSIX also when those
+    // permissions cannot be given, or the folder cannot be flushed).
     void Commit();
+    // Leaves the folder's flush out of Commit(), for a caller that names
+    // many files in one folder and flushes it once with SyncFolder().
+    void LeaveFolderUnsynced() { FSyncFolder = false; }
 
     // What Commit() gives the file besides its bytes. Without a call it has
     // what any file the user creates has.
@@ -138,6 +143,9 @@ private:
     // Gives the file the permissions chosen above; false when the system
     // refuses.
     bool ApplyPermissions() noexcept;
+    // Flushes the folder holding the new name unless LeaveFolderUnsynced()
+    // was called. Throws FileError "Cannot create file %s".
+    void SyncFolderOf() const;
 
     std::string FPath;
     std::string FTempPath;
@@ -151,6 +159,7 @@ private:
     // The permission bits (POSIX) or attributes (Windows) for Commit() to
     // give; -1 for the system's own.
     std::int64_t FPermissions = -1;
+    bool FSyncFolder = true;
 };
 
 // Writes data to the file path in place, creating it when missing: at its
@@ -159,6 +168,12 @@ private:
 // each, where an AtomicFile would copy all that came before. False when the
 // file cannot be opened or written to, or the write is cut short.
 bool WriteInPlace(const std::string& path, std::string_view data, bool append);
+
+// Puts the names given in folder ("" for the working directory) on the
+// disk. True also where the system cannot flush a folder (Windows, file
+// systems without it) or the folder cannot be opened for it; false when the
+// flush fails.
+bool SyncFolder(const std::string& folder);
 
 // What a path names, following links. Missing: no such entry, a dangling
 // link, a path through a file, an empty path. Unknown: the system will not
@@ -292,6 +307,25 @@ void RemoveTemporaries();
 // temporary, as on a file system without unnamed ones (always so on
 // Windows).
 void ForceNamedTemporaries(bool named);
+
+// Test seam: failures planned on purpose, met by every AtomicFile and
+// ReadOnlyFile until ClearFaultPlan(). A failure looks to the caller as the
+// system's own would. Writes and bytes are counted from SetFaultPlan() on,
+// over all files; copies between files go through reads and writes while a
+// plan is set.
+struct FaultPlan {
+    int FailWriteNumber = 0;              // the n-th write fails (from 1); 0: none
+    std::uint64_t NoSpaceAfterBytes = 0;  // a write fails once more would be written; 0: never
+    bool FailRead = false;                // every read fails
+    bool FailSync = false;                // AtomicFile::Sync() fails
+    bool FailRename = false;              // Commit() cannot name the file
+    bool FailFolderSync = false;          // SyncFolder() and Commit()'s flush fail
+    bool NoUnnamedTemporaries = false;    // as ForceNamedTemporaries(true)
+};
+void SetFaultPlan(const FaultPlan& plan);
+void ClearFaultPlan();
+// How many folder flushes this process asked for so far.
+std::uint64_t FolderSyncs();
 
 // How many files this process may hold open at once.
 int OpenFileLimit();

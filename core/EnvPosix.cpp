@@ -3,6 +3,7 @@
 #include "Env.h"
 
 #include "CopySizes.h"
+#include "Faults.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "TempRegistry.h"
@@ -167,8 +168,9 @@ std::size_t ReadFully(int handle, std::uint64_t offset, void* data, std::size_t 
 {
     std::size_t got = 0;
     while (got < size) {
-        const ssize_t n =
-            ::pread(handle, static_cast<char*>(data) + got, size - got, static_cast<off_t>(offset + got));
+        const ssize_t n = faults::ReadFails()
+            ? (errno = EIO, -1)
+            : ::pread(handle, static_cast<char*>(data) + got, size - got, static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -212,7 +214,7 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
 #ifdef O_TMPFILE
     // An unnamed file in the final folder: if we die before Commit(), the
     // kernel frees it and nothing is left behind.
-    if (!gNamedTemporaries) {
+    if (!gNamedTemporaries && !faults::NoUnnamedTemporaries()) {
         std::string dir = DirectoryPart(FPath);
         FHandle = ::open(dir.empty() ? "." : dir.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
         if (FHandle >= 0)
@@ -229,7 +231,8 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path))
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle),
-      FTempPlace(other.FTempPlace), FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions)
+      FTempPlace(other.FTempPlace), FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions),
+      FSyncFolder(other.FSyncFolder)
 {
     other.FHandle = -1;
     other.FTempPlace = -1;
@@ -255,7 +258,7 @@ void AtomicFile::Write(const void* data, std::size_t size)
 {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::write(FHandle, p, size);
+        const ssize_t n = faults::WriteFails(size) ? (errno = ENOSPC, -1) : ::write(FHandle, p, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -269,7 +272,8 @@ void AtomicFile::WriteAt(std::uint64_t offset, const void* data, std::size_t siz
 {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::pwrite(FHandle, p, size, static_cast<off_t>(offset));
+        const ssize_t n =
+            faults::WriteFails(size) ? (errno = ENOSPC, -1) : ::pwrite(FHandle, p, size, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -284,7 +288,8 @@ void AtomicFile::CopyFrom(const ReadOnlyFile& in, std::uint64_t offset, std::uin
 {
     auto inOffset = static_cast<off_t>(offset);
     // For small entries one read and one write beat the in-kernel copy's setup.
-    bool kernelCopy = count > (1u << 16);
+    // A fault plan meets the bytes at the reads and writes below.
+    bool kernelCopy = count > (1u << 16) && !faults::gPlanned.load(std::memory_order_relaxed);
     while (count > 0 && kernelCopy) {
         const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count, 1u << 30));
         const ssize_t n = ::copy_file_range(in.FHandle, &inOffset, FHandle, nullptr, chunk, 0);
@@ -321,6 +326,8 @@ std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t siz
 
 void AtomicFile::Sync()
 {
+    if (faults::SyncFails())
+        throw FileError::CannotWrite(FPath, {FileErrorKind::Io, {}});
     if (::fdatasync(FHandle) != 0)
         throw FileError::CannotWrite(FPath, LastReason());
 }
@@ -359,18 +366,22 @@ void AtomicFile::Commit()
         // the old file, so the old file is replaced in one step.
         // Linking by descriptor needs a capability most users lack; the
         // /proc path works for everyone, only a little slower.
+        // A planned rename failure takes the way through a temporary name.
         static std::atomic<bool> byDescriptor{true};
-        if (byDescriptor && ::linkat(FHandle, "", AT_FDCWD, FPath.c_str(), AT_EMPTY_PATH) == 0) {
+        const bool direct = !faults::RenameFails();
+        if (direct && byDescriptor && ::linkat(FHandle, "", AT_FDCWD, FPath.c_str(), AT_EMPTY_PATH) == 0) {
             ::close(FHandle);
             FHandle = -1;
+            SyncFolderOf();
             return;
         }
-        if (errno == EPERM || errno == ENOENT || errno == EINVAL)
+        if (direct && (errno == EPERM || errno == ENOENT || errno == EINVAL))
             byDescriptor = false;
         const std::string self = "/proc/self/fd/" + std::to_string(FHandle);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, FPath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (direct && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, FPath.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             ::close(FHandle);
             FHandle = -1;
+            SyncFolderOf();
             return;
         }
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -392,13 +403,27 @@ void AtomicFile::Commit()
     const int fd = FHandle;
     FHandle = -1;
     const bool closed = ::close(fd) == 0;
-    const bool renamed = closed && ::rename(FTempPath.c_str(), FPath.c_str()) == 0;
+    const bool renamed = closed && !faults::RenameFails() && ::rename(FTempPath.c_str(), FPath.c_str()) == 0;
     const SystemReason why = renamed ? SystemReason{} : LastReason();
     if (!renamed)
         ::unlink(FTempPath.c_str());
     temp_registry::Drop(FTempPlace);
     if (!renamed)
         throw FileError::CannotCreate(FPath, why);
+    SyncFolderOf();
+}
+
+bool SyncFolder(const std::string& folder)
+{
+    if (faults::FolderSyncFails())
+        return false;
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return true; // a folder that may be written to but not read: nothing to flush by
+    // Some file systems cannot flush a folder; their names are as durable as they get.
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP || errno == EROFS;
+    ::close(fd);
+    return synced;
 }
 
 void RemoveTemporaries()

@@ -5,6 +5,7 @@
 #include "Env.h"
 
 #include "CopySizes.h"
+#include "Faults.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "TempRegistry.h"
@@ -183,8 +184,8 @@ std::size_t ReadFully(HANDLE handle, std::uint64_t offset, void* data, std::size
         at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
         DWORD n = 0;
         const DWORD want = static_cast<DWORD>(std::min(size - got, kMaxIo));
-        if (!::ReadFile(handle, static_cast<char*>(data) + got, want, &n, &at)) {
-            if (::GetLastError() == ERROR_HANDLE_EOF)
+        if (faults::ReadFails() || !::ReadFile(handle, static_cast<char*>(data) + got, want, &n, &at)) {
+            if (!faults::ReadFails() && ::GetLastError() == ERROR_HANDLE_EOF)
                 break;
             throw FileError::StreamRead(path, LastReason());
         }
@@ -260,7 +261,8 @@ AtomicFile::AtomicFile(std::string path) : FPath(std::move(path)), FHandle(INVAL
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : FPath(std::move(other.FPath)), FTempPath(std::move(other.FTempPath)), FHandle(other.FHandle),
-      FTempPlace(other.FTempPlace), FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions)
+      FTempPlace(other.FTempPlace), FWriteOffset(other.FWriteOffset), FPermissions(other.FPermissions),
+      FSyncFolder(other.FSyncFolder)
 {
     other.FHandle = INVALID_HANDLE_VALUE;
     other.FTempPlace = -1;
@@ -294,7 +296,10 @@ void WriteFully(HANDLE handle, std::uint64_t offset, const void* data, std::size
         at.Offset = static_cast<DWORD>(offset);
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD n = 0;
-        if (!::WriteFile(handle, p, static_cast<DWORD>(std::min(size, kMaxIo)), &n, &at))
+        const DWORD want = static_cast<DWORD>(std::min(size, kMaxIo));
+        if (faults::WriteFails(want))
+            throw FileError::CannotWrite(path, {FileErrorKind::NoSpace, {}});
+        if (!::WriteFile(handle, p, want, &n, &at))
             throw FileError::CannotWrite(path, LastReason());
         if (n == 0)
             throw FileError::CannotWrite(path, {FileErrorKind::Io, {}});
@@ -338,6 +343,8 @@ std::size_t AtomicFile::ReadAt(std::uint64_t offset, void* data, std::size_t siz
 
 void AtomicFile::Sync()
 {
+    if (faults::SyncFails())
+        throw FileError::CannotWrite(FPath, {FileErrorKind::Io, {}});
     if (!::FlushFileBuffers(FHandle))
         throw FileError::CannotWrite(FPath, LastReason());
 }
@@ -424,7 +431,10 @@ void AtomicFile::Commit()
     // Once named, the file stays: attributes the system refuses leave it
     // with a new file's, as they only guard against mistakes (its access
     // rules are its folder's).
-    const auto named = [this] { static_cast<void>(ApplyPermissions()); };
+    const auto named = [this] {
+        static_cast<void>(ApplyPermissions());
+        SyncFolderOf();
+    };
     // A folder standing under the name is never replaced (POSIX refuses
     // that rename; some Windows file systems would carry it out).
     const DWORD standing = ::GetFileAttributesW(SystemPath(FPath).c_str());
@@ -437,16 +447,17 @@ void AtomicFile::Commit()
     temp_registry::Drop(FTempPlace);
     // Where the rename by handle is not offered, MoveFileExW replaces the
     // target after the close.
-    const bool renamed = RenameOpenFile(handle, Widen(FileNamePart(FPath)));
+    const bool planned = faults::RenameFails();
+    const bool renamed = !planned && RenameOpenFile(handle, Widen(FileNamePart(FPath)));
     ::CloseHandle(handle);
     if (renamed)
         return named();
     const std::wstring temp = SystemPath(FTempPath);
     const std::wstring target = SystemPath(FPath);
-    if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!planned && ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return named();
     const DWORD error = ::GetLastError();
-    if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) && ReplaceHeldFile(temp, target, FPath))
+    if (!planned && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) && ReplaceHeldFile(temp, target, FPath))
         return named();
     ::DeleteFileW(temp.c_str());
     throw FileError::CannotCreate(FPath, ReasonOf(error));
@@ -481,6 +492,13 @@ void RemoveTemporaries()
     for (int place = 0; place < temp_registry::Capacity(); ++place)
         if (const char* path = temp_registry::At(place))
             ::DeleteFileW(SystemPath(path).c_str());
+}
+
+bool SyncFolder(const std::string&)
+{
+    // A name given with MOVEFILE_WRITE_THROUGH or by handle is on the disk
+    // once the call returns; Windows has no flush of a folder.
+    return !faults::FolderSyncFails();
 }
 
 void ForceNamedTemporaries(bool)

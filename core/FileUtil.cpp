@@ -327,6 +327,13 @@ std::string ReadTextUntilZero(const std::string& path)
     return text;
 }
 
+// Shared by both implementations of the boundary.
+void AtomicFile::SyncFolderOf() const
+{
+    if (FSyncFolder && !SyncFolder(DirectoryPart(FPath)))
+        throw FileError::CannotCreate(FPath);
+}
+
 void WriteFileAtomically(const std::string& path, std::string_view data)
 {
     AtomicFile file(path);

@@ -236,6 +236,7 @@ public:
             FLastDir = std::move(dir);
         }
         AtomicFile out(path);
+        out.LeaveFolderUnsynced();
         if (entry.Offset() > FPack.Size() || entry.Length() > FPack.Size() - entry.Offset())
             throw FileError::StreamRead(FPack.Path());
         for (std::uint64_t done = 0; done < entry.Length();) {
@@ -246,15 +247,39 @@ public:
                 return std::nullopt;
         }
         FCommitter.Push(std::move(out));
+        NoteFolder(path);
         return path;
     }
 
     BackgroundCommitter& Committer() { return FCommitter; }
 
+    // Puts the names of the files named so far on the disk, one flush per
+    // folder. Throws FileError "Cannot create file %s" with the last file
+    // of a folder that cannot be flushed.
+    void SyncFolders()
+    {
+        for (const auto& [folder, lastFile] : FFolders)
+            if (!SyncFolder(folder))
+                throw FileError::CannotCreate(lastFile);
+    }
+
 private:
     const BatchState& FState;
     const ReadOnlyFile& FPack;
+    void NoteFolder(const std::string& path)
+    {
+        std::string folder = DirectoryPart(path);
+        const auto known = std::find_if(FFolders.begin(), FFolders.end(),
+                                        [&](const auto& entry) { return entry.first == folder; });
+        if (known == FFolders.end())
+            FFolders.emplace_back(std::move(folder), path);
+        else
+            known->second = path;
+    }
+
     std::string FLastDir;
+    // Each output folder with the last file given a name in it.
+    std::vector<std::pair<std::string, std::string>> FFolders;
     BackgroundCommitter FCommitter;
 };
 
@@ -290,6 +315,7 @@ void CopySlots(const ReadOnlyFile& pack, const PackDirectory& directory, SlotNam
         throw;
     }
     committer.Finish();
+    writer.SyncFolders();
 }
 
 } // namespace

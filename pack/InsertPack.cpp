@@ -147,9 +147,14 @@ std::int32_t InsertIntoPack(BatchState& state, BatchView& view, const ReadOnlyFi
         view.AppendResult(name + ": stopped, pack left as it was");
         return lastLine;
     }
+    // Once the new pack has its name the original stays kept, also when
+    // the name cannot be put on the disk.
+    out->LeaveFolderUnsynced();
     out->Commit();
     original.Keep();
     claim.Keep();
+    if (!SyncFolder(DirectoryPart(targetPath)))
+        throw FileError::CannotCreate(targetPath);
     view.AppendResult(summary);
     return lastLine;
 }

@@ -791,6 +791,21 @@ TEST_F(MainFormTest, NextSessionStartsWhereThisOneLeftOff)
 
 // Tests of all the error paths follow.
 
+TEST_F(MainFormTest, RememberedOutputFolderDeletedMeanwhileIsNotOffered)
+{
+    Add({Pack("a.bin")}, 1);
+    PickOut();
+    Click(ui.BProcess);
+    ASSERT_EQ(Dialogs.PickerStarts, std::vector<std::string>{Dir.Path()});
+
+    std::filesystem::create_directories(Dir.File("elsewhere"));
+    eit::SetCurrentDirectory(Dir.File("elsewhere"));
+    std::filesystem::remove_all(eit::test::FsPath(Dir.File("out")));
+    Dialogs.Dirs.push_back(std::nullopt);
+    Click(ui.BProcess);
+    EXPECT_EQ(Dialogs.PickerStarts, (std::vector<std::string>{Dir.Path(), Dir.File("elsewhere")}));
+}
+
 TEST_F(MainFormTest, ErrorOnTheSecondPackIsShownAndTheWindowStaysUsable)
 {
     Add({Pack("a.bin"), PathOf("gone.bin"), Pack("c.bin")}, 1);

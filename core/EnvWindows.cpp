@@ -184,8 +184,10 @@ std::size_t ReadFully(HANDLE handle, std::uint64_t offset, void* data, std::size
         at.OffsetHigh = static_cast<DWORD>((offset + got) >> 32);
         DWORD n = 0;
         const DWORD want = static_cast<DWORD>(std::min(size - got, kMaxIo));
-        if (faults::ReadFails() || !::ReadFile(handle, static_cast<char*>(data) + got, want, &n, &at)) {
-            if (!faults::ReadFails() && ::GetLastError() == ERROR_HANDLE_EOF)
+        if (faults::ReadFails())
+            throw FileError::StreamRead(path);
+        if (!::ReadFile(handle, static_cast<char*>(data) + got, want, &n, &at)) {
+            if (::GetLastError() == ERROR_HANDLE_EOF)
                 break;
             throw FileError::StreamRead(path, LastReason());
         }

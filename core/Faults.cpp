@@ -28,37 +28,16 @@ bool WriteFailsSlow(std::size_t size)
     return gWrites == gPlan.FailWriteNumber || (gPlan.NoSpaceAfterBytes > 0 && gBytes > gPlan.NoSpaceAfterBytes);
 }
 
-bool ReadFailsSlow()
+bool PlannedSlow(bool FaultPlan::*failure)
 {
     std::lock_guard lock(gMutex);
-    return gPlan.FailRead;
-}
-
-bool SyncFailsSlow()
-{
-    std::lock_guard lock(gMutex);
-    return gPlan.FailSync;
-}
-
-bool RenameFailsSlow()
-{
-    std::lock_guard lock(gMutex);
-    return gPlan.FailRename;
+    return gPlan.*failure;
 }
 
 bool FolderSyncFails()
 {
     gFolderSyncs.fetch_add(1, std::memory_order_relaxed);
-    if (!gPlanned.load(std::memory_order_relaxed))
-        return false;
-    std::lock_guard lock(gMutex);
-    return gPlan.FailFolderSync;
-}
-
-bool NoUnnamedTemporariesSlow()
-{
-    std::lock_guard lock(gMutex);
-    return gPlan.NoUnnamedTemporaries;
+    return Planned(&FaultPlan::FailFolderSync);
 }
 
 } // namespace faults

@@ -395,12 +395,6 @@ int main(int argc, char** argv)
         return 1;
     }
     view.EndLine();
-    if (state.ProcessingMode == eit::kModeExtract)
-        std::cout << "Stopped after " << state.ExtractedFiles << " files; result.log lists what was done." << std::endl;
-    else if (state.RebuiltPacks.empty() || state.DryRun)
-        std::cout << "Stopped before the end of the replay; no file was changed." << std::endl;
-    else
-        std::cout << "Stopped before the end of the replay; the packs rebuilt before the stop are complete, "
-                     "every other pack was left as it was." << std::endl;
+    std::cout << eit::StopLine(state) << std::endl;
     return 128 + signal;
 }

@@ -74,11 +74,23 @@ void Batch::BProcessClick()
             FView.AppendResult("Total " + std::to_string(FState.ExtractedBytes) + " bytes extracted.");
             FView.SetSaveLogEnabled(true);
         }
+        if (FState.StopFlag != 0)
+            FView.ReportStop(StopLine(FState));
     }
     const auto mode = FState.ProcessingMode;
     if (FState.ResultLog.Count() > 0 && mode != kModeReplayLogs && mode != kModeReplayList)
         FState.ResultLog.SaveToFile(JoinPath(FState.TargetDir, "result.log"));
     FView.ShowMessage("Operation complete!", "Process status:");
+}
+
+std::string StopLine(const BatchState& state)
+{
+    if (state.ProcessingMode == kModeExtract)
+        return "Stopped after " + std::to_string(state.ExtractedFiles) + " files; result.log lists what was done.";
+    if (state.RebuiltPacks.empty() || state.DryRun)
+        return "Stopped before the end of the replay; no file was changed.";
+    return "Stopped before the end of the replay; the packs rebuilt before the stop are complete, "
+           "every other pack was left as it was.";
 }
 
 void Batch::CheckInputs() const

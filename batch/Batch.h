@@ -13,6 +13,11 @@ namespace eit {
 // The batch run behind the BProcess button, toolkit-free: the main window,
 // the tests and the headless driver all run this code through their own
 // BatchView.
+// What a batch that Stop ended did: "Stopped after <N> files; result.log
+// lists what was done." for an extraction, and for a replay whether any pack
+// was rebuilt before the stop.
+std::string StopLine(const BatchState& state);
+
 class Batch {
 public:
     using FileHandlerFn = std::function<void(std::uint8_t mode, const std::string& entry)>;
@@ -22,7 +27,8 @@ public:
 
     // Asks for the output directory, starting at the working directory, runs
     // every listed file through FileHandler, saves "result.log" (extraction
-    // only) and shows "Operation complete!". Every output is written below
+    // only) and shows "Operation complete!"; a batch that Stop ended reports
+    // its StopLine through the view's ReportStop just before. Every output is written below
     // the chosen directory by its full path; the working directory stays
     // where it was. A FileError from a handler or from saving the log ends
     // the batch where it stands and propagates to the caller, with the bars,

@@ -39,6 +39,7 @@ public:
     void SetTotal(int position) override;
     void AppendResult(const std::string& line) override;
     void ReportReplayStep(const std::string& line) override;
+    void ReportStop(const std::string&) override {}
     bool PickDirectory(std::string& dir) override;
     // A stopped batch did not complete: the driver says how it ended instead.
     void ShowMessage(const std::string& text, const std::string& caption) override;

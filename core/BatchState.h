@@ -120,6 +120,9 @@ public:
     // regular file)". The window shows none of them; the batch driver prints
     // them. What became of a pack goes to the results.
     virtual void ReportReplayStep(const std::string& line) { (void)line; }
+    // The last line of a batch that Stop ended (StopLine): the window ends
+    // its results with it; the batch driver words the stop itself.
+    virtual void ReportStop(const std::string& line) { AppendResult(line); }
 };
 
 // A BatchView without a window, the base of the driver's console, the fuzz

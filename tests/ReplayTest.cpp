@@ -255,6 +255,7 @@ TEST_F(ReplayTest, StopEndsTheReplayBetweenLines)
     TheBatch.BProcessClick();
     EXPECT_EQ(Lines(), (std::vector<std::string>{"a", "#Target b"}));
     EXPECT_EQ(State.ResultLog.Count(), 2);
+    EXPECT_EQ(View.Results.back(), "Stopped before the end of the replay; no file was changed.");
     EXPECT_EQ(View.Messages.size(), 1u);
 }
 

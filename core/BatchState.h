@@ -120,6 +120,9 @@ public:
     // regular file)". The window shows none of them; the batch driver prints
     // them. What became of a pack goes to the results.
     virtual void ReportReplayStep(const std::string& line) { (void)line; }
+    // A line warning of something the batch goes on with. The window adds
+    // it to the results; the batch driver prints it on stderr.
+    virtual void AppendWarning(const std::string& line) { AppendResult(line); }
 };
 
 // A BatchView without a window, the base of the driver's console, the fuzz

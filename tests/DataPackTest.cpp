@@ -114,7 +114,8 @@ TEST_F(ExtractPackTest, ReadsEachSlotAtItsOwnStartSector)
 TEST_F(ExtractPackTest, EmptyPackWritesNothingButStillNeedsTheExtensionList)
 {
     const std::string pack = Pack("empty.bin", PackBuilder());
-    EXPECT_EQ(ErrorOf(pack), "Cannot open file " + State.ExtListPath);
+    EXPECT_EQ(ErrorOf(pack), "Cannot open file " + State.ExtListPath
+                                 + "\nGive the extension list with --extlist FILE, or write one with --make-extlist PACK.");
     ExtList("");
     ExtractPack(pack, State, View);
     EXPECT_EQ(State.ResultLog.Count(), 8192);
@@ -276,11 +277,26 @@ TEST_F(ExtractPackTest, PackShorterThanItsDirectoryWritesNothing)
     EXPECT_FALSE(std::filesystem::exists(State.TargetDir));
 }
 
+TEST_F(ExtractPackTest, AFolderOfListsNamesEachPackWithItsOwnListAndALongerListIsSaid)
+{
+    WriteFile(Dir.File("lists/A.txt"), "tim\r\n");
+    WriteFile(Dir.File("lists/B.txt"), "\xEF\xBB\xBFwav\r\nogg\r\nbmp\r\n");
+    State.ExtListPath = Dir.File("lists");
+    const std::string a = Pack("A.BIN", PackBuilder().Entry(0, 1));
+    const std::string b = Pack("B.BIN", PackBuilder().Entry(0, 1).Entry(3, 1));
+    ExtractPack(a, State, View);
+    ExtractPack(b, State, View);
+    EXPECT_EQ(test::ListTree(State.TargetDir), "OGG/B_0003.ogg\nTIM/A_0000.tim\nWAV/B_0000.wav\n");
+    EXPECT_EQ(View.Results, std::vector<std::string>{"Extension list " + Dir.File("lists/B.txt") + " has 3 lines, " + b
+                                                     + " needs 2: is it the list of another pack?"});
+}
+
 TEST_F(ExtractPackTest, ShortExtensionListNamesTheMissingLine)
 {
     ExtList("tim");
     const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1).Entry(3, 1));
-    EXPECT_EQ(ErrorOf(pack), "List index out of bounds (1)");
+    EXPECT_EQ(ErrorOf(pack), "List index out of bounds (1)\n" + State.ExtListPath + " has 1 line, " + pack
+                                 + " needs 2; make a starter list with --make-extlist");
     // What was extracted before the missing line stays.
     EXPECT_EQ(test::ListTree(State.TargetDir), "TIM/p_0000.tim\n");
     EXPECT_EQ(State.ResultLog.Count(), 3);

@@ -113,7 +113,11 @@ std::string ExtensionListTooLong(const std::string& listPath, int lines, const s
 
 std::string WriteStarterList(const std::string& pack, const std::string& folder)
 {
-    const std::string text = MakeExtensionList(SurveyPack(pack));
+    const std::vector<SurveyedEntry> entries = SurveyPack(pack);
+    // Extraction fails at such a pack: a list for it would only mislead.
+    if (std::any_of(entries.begin(), entries.end(), [](const SurveyedEntry& e) { return e.PastEnd; }))
+        throw FileError::StreamRead(pack, {FileErrorKind::ReadPastEnd, {}});
+    const std::string text = MakeExtensionList(entries);
     const std::string list = JoinPath(folder, PackBaseName(pack) + ".txt");
     if (!CreateDirectories(folder))
         throw FileError::CannotCreate(list);

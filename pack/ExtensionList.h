@@ -38,8 +38,10 @@ std::string ExtensionListTooLong(const std::string& listPath, int lines, const s
 // into folder, creating the folder when missing, as the list that
 // ExtensionListOf(folder, pack) finds there; returns that list's path. An
 // existing file of that name is kept: it may be a list already edited.
-// Throws what SurveyPack throws, FileError "Extension list %s exists; remove
-// it to make a new one" and "Cannot create file %s".
+// Throws what SurveyPack throws, FileError "Stream read error: <pack>" when
+// an entry lies past the pack's end (extraction would fail there; a file
+// that is no pack looks so), "Extension list %s exists; remove it to make a
+// new one" and "Cannot create file %s".
 std::string WriteStarterList(const std::string& pack, const std::string& folder);
 
 } // namespace eit

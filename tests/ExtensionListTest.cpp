@@ -141,6 +141,8 @@ TEST_F(ExtensionListTest, StarterListsGoIntoAFolderAsThePacksListsAndAreNeverRep
     EXPECT_EQ(ReadFile(Dir.File("new/lists/DATA.txt")), "edited\r\n");
     EXPECT_EQ(ErrorOf([&] { WriteStarterList(Dir.File("in/NONE.BIN"), Dir.File("other")); }),
               "Cannot open file " + Dir.File("in/NONE.BIN"));
+    const std::string notAPack = Pack("in/NOTAPACK.BIN", PackBuilder().RawSlot(0, 0, 1));
+    EXPECT_EQ(ErrorOf([&] { WriteStarterList(notAPack, Dir.File("other")); }), "Stream read error: " + notAPack);
     EXPECT_FALSE(std::filesystem::exists(Dir.File("other"))); // nothing to write, no folder
 }
 

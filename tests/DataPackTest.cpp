@@ -277,20 +277,6 @@ TEST_F(ExtractPackTest, PackShorterThanItsDirectoryWritesNothing)
     EXPECT_FALSE(std::filesystem::exists(State.TargetDir));
 }
 
-TEST_F(ExtractPackTest, AFolderOfListsNamesEachPackWithItsOwnListAndALongerListIsSaid)
-{
-    WriteFile(Dir.File("lists/A.txt"), "tim\r\n");
-    WriteFile(Dir.File("lists/B.txt"), "\xEF\xBB\xBFwav\r\nogg\r\nbmp\r\n");
-    State.ExtListPath = Dir.File("lists");
-    const std::string a = Pack("A.BIN", PackBuilder().Entry(0, 1));
-    const std::string b = Pack("B.BIN", PackBuilder().Entry(0, 1).Entry(3, 1));
-    ExtractPack(a, State, View);
-    ExtractPack(b, State, View);
-    EXPECT_EQ(test::ListTree(State.TargetDir), "OGG/B_0003.ogg\nTIM/A_0000.tim\nWAV/B_0000.wav\n");
-    EXPECT_EQ(View.Results, std::vector<std::string>{"Extension list " + Dir.File("lists/B.txt") + " has 3 lines, " + b
-                                                     + " needs 2: is it the list of another pack?"});
-}
-
 TEST_F(ExtractPackTest, ShortExtensionListNamesTheMissingLine)
 {
     ExtList("tim");

@@ -19,10 +19,10 @@ struct ConsoleOutput {
 
 // The window's controls as a console, for the batch driver: results, replay
 // steps and messages on stdout, warnings and progress on stderr (a bar
-// redrawn in place when it is a terminal, plain lines when asked for). The picker answers
-// with the output folder given at construction. Output that can no longer
-// be written (a closed pipe: `| head`) stops the batch as a broken pipe
-// does (ReportBrokenOutput()).
+// redrawn in place when it is a terminal, plain lines when asked for). The
+// picker answers with the output folder given at construction. Output that
+// can no longer be written (a closed pipe: `| head`) stops the batch as a
+// broken pipe does (ReportBrokenOutput()).
 class ConsoleView final : public QuietBatchView {
 public:
     ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag,

@@ -60,7 +60,7 @@ const char* const kUsage =
     "      --scan=ROOT      collect the input files below folder ROOT\n"
     "      --type=TYPE      with --scan: the files to collect, bin (*.bin, the\n"
     "                       default), lst (*.lst) or log (*.log)\n"
-    "  -q, --quiet          print only errors and the final line\n"
+    "  -q, --quiet          print only errors, warnings and the final line\n"
     "      --progress       progress on stderr also when it is no terminal:\n"
     "                       one plain line whenever a percentage changes\n"
     "      --dry-run        mode log: say what each pack's rebuild would do,\n"

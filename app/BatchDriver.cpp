@@ -4,6 +4,7 @@
 #include "BatchState.h"
 #include "CollectFiles.h"
 #include "ConsoleView.h"
+#include "ExtensionList.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "Formats.h"
@@ -24,6 +25,7 @@ const char* const kUsage =
     "       extract-insert-batch --scan ROOT [--type bin|lst|log] [OPTION]... -o DIR\n"
     "       extract-insert-batch --list PACK...\n"
     "       extract-insert-batch --make-extlist PACK > extlist.txt\n"
+    "       extract-insert-batch --make-extlist -o DIR PACK...\n"
     "\n"
     "Runs every FILE as the Extract\\Insert Tool window's batch does. In the\n"
     "default mode bin each FILE is a data pack, extracted into files below\n"
@@ -47,21 +49,25 @@ const char* const kUsage =
     "Every pack is split with the extension list, one line per non-empty slot\n"
     "in slot order (an empty line: raw). --list shows a pack's slots and how\n"
     "many lines its list needs; --make-extlist writes a starter list guessed\n"
-    "from the entries' first bytes, to be checked and edited.\n"
+    "from the entries' first bytes, to be checked and edited. Packs with\n"
+    "different contents need lists of their own: --extlist may name a folder\n"
+    "of lists, DIR/<pack base name>.txt (DATA.txt for DATA.BIN), and\n"
+    "--make-extlist -o DIR writes one such list per PACK.\n"
     "\n"
     "  -o, --output=DIR     output directory; created when missing\n"
-    "  -e, --extlist=FILE   extension list (default: %s)\n"
+    "  -e, --extlist=FILE   extension list, or a folder of them (default: %s)\n"
     "      --mode=MODE      bin (default), lst or log\n"
     "      --scan=ROOT      collect the input files below folder ROOT\n"
     "      --type=TYPE      with --scan: the files to collect, bin (*.bin, the\n"
     "                       default), lst (*.lst) or log (*.log)\n"
-    "  -q, --quiet          print only errors and the final line\n"
+    "  -q, --quiet          print only errors, warnings and the final line\n"
     "      --progress       progress on stderr also when it is no terminal:\n"
     "                       one plain line whenever a percentage changes\n"
     "      --dry-run        mode log: say what each pack's rebuild would do,\n"
     "                       write nothing\n"
     "      --list           list each PACK's non-empty slots and guessed types\n"
-    "      --make-extlist   write a starter extension list for PACK to stdout\n"
+    "      --make-extlist   write a starter extension list for PACK to stdout,\n"
+    "                       or with -o one per PACK into DIR\n"
     "  -h, --help           show this text\n"
     "      --version        show the program's version\n"
     "Options that take a value accept it as the next argument or after \"=\".\n"
@@ -87,9 +93,6 @@ const char* const kUsage =
     "  128+N    stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP,\n"
     "           141 output no longer written)\n";
 #endif
-
-const char* const kExtListHint =
-    "Give the extension list with --extlist FILE, or write one with --make-extlist PACK.";
 
 // path made full against the working directory. An empty name stays
 // empty: it names no file, and the failure to open it says so.
@@ -218,8 +221,8 @@ int ParseArguments(const std::vector<std::string>& args, Options& options)
             return UsageError("--scan does not go with --list or --make-extlist");
         if (options.Inputs.empty())
             return UsageError("no pack given");
-        if (options.Task == Action::MakeExtList && options.Inputs.size() > 1)
-            return UsageError("--make-extlist writes the list of one pack; give one PACK");
+        if (options.Task == Action::MakeExtList && options.Inputs.size() > 1 && options.Output.empty())
+            return UsageError("--make-extlist writes the list of one pack; give one PACK, or -o DIR");
         return -1;
     }
     if (options.Output.empty())
@@ -240,6 +243,10 @@ int SurveyPacks(const Options& options)
     int status = 0;
     for (const std::string& pack : options.Inputs) {
         try {
+            if (options.Task == Action::MakeExtList && !options.Output.empty()) {
+                eit::WriteStarterList(pack, options.Output);
+                continue;
+            }
             const std::vector<eit::SurveyedEntry> entries = eit::SurveyPack(pack);
             if (options.Task == Action::MakeExtList) {
                 // The list's CR LF line ends go out as they are.
@@ -278,25 +285,6 @@ std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
                     eit::IsFolderRelative(line) ? eit::JoinPath(eit::DirectoryPart(list), line) : std::string(line)));
     }
     return packs;
-}
-
-// Whether a failure is the extension list's: it could not be read, or is
-// short of lines. A list that is there but wrong, or a system out of memory
-// or of open files, is not helped by another list.
-bool IsExtListFailure(const std::exception& failure, const eit::BatchState& state)
-{
-    using Kind = eit::FileErrorKind;
-    const auto* error = dynamic_cast<const eit::FileError*>(&failure);
-    if (error == nullptr || error->File() != state.ExtListPath)
-        return false;
-    switch (error->Kind()) {
-    case Kind::BadContent:
-    case Kind::OutOfMemory:
-    case Kind::TooManyOpenFiles:
-        return false;
-    default:
-        return true;
-    }
 }
 
 } // namespace
@@ -379,8 +367,6 @@ int main(int argc, char** argv)
         view.EndLine();
         std::cout.flush();
         std::cerr << e.what() << '\n';
-        if (IsExtListFailure(e, state))
-            std::cerr << kExtListHint << '\n';
         return 1;
     }
     const int signal = eit::StopSignal();

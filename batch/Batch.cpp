@@ -4,6 +4,7 @@
 #include "FileError.h"
 #include "FileUtil.h"
 #include "Formats.h"
+#include "PackSurvey.h"
 
 #include <map>
 #include <vector>
@@ -121,6 +122,10 @@ void Batch::CheckInputs() const
             throw FileError("Packs " + first->second + " and " + entry + " would write the same files below "
                             + FState.TargetDir + "; extract them separately or scan their folder");
     }
+    // Every list is read before the first file is written: one that is
+    // missing, short or of the wrong encoding is said before any pack.
+    if (FState.ProcessingMode == kModeExtract)
+        CheckExtensionList(FState.ExtListPath, entries);
 }
 
 void Batch::RunFiles()

@@ -39,8 +39,10 @@ public:
     // as \r and \n), in mode 1 two different packs that would write the
     // same output files, compared as CaseProbe says the output folder
     // compares names ("Packs %s and %s would write the same files below %s;
-    // extract them separately or scan their folder"), and in the replay
-    // modes one pack named in two sections (CheckPacksNamedOnce).
+    // extract them separately or scan their folder"), in mode 1 what
+    // CheckExtensionList finds wrong with the extension lists or the packs,
+    // and in the replay modes one pack named in two sections
+    // (CheckPacksNamedOnce).
     // Does nothing while a batch is already running (a click that reaches
     // us through the running batch's event pump).
     void BProcessClick();

@@ -57,6 +57,15 @@ void ConsoleView::ReportReplayStep(const std::string& line)
     AppendResult(line);
 }
 
+void ConsoleView::AppendWarning(const std::string& line)
+{
+    EndLine();
+    // stdout and stderr may go to one log: the lines keep their order.
+    std::cout.flush();
+    std::cerr << line << '\n';
+    CheckOutput();
+}
+
 bool ConsoleView::PickDirectory(std::string& dir)
 {
     dir = FOutput;

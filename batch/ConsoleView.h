@@ -18,11 +18,11 @@ struct ConsoleOutput {
 };
 
 // The window's controls as a console, for the batch driver: results, replay
-// steps and messages on stdout, progress on stderr (a bar redrawn in place
-// when it is a terminal, plain lines when asked for). The picker answers
-// with the output folder given at construction. Output that can no longer
-// be written (a closed pipe: `| head`) stops the batch as a broken pipe
-// does (ReportBrokenOutput()).
+// steps and messages on stdout, warnings and progress on stderr (a bar
+// redrawn in place when it is a terminal, plain lines when asked for). The
+// picker answers with the output folder given at construction. Output that
+// can no longer be written (a closed pipe: `| head`) stops the batch as a
+// broken pipe does (ReportBrokenOutput()).
 class ConsoleView final : public QuietBatchView {
 public:
     ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag,
@@ -40,6 +40,8 @@ public:
     void AppendResult(const std::string& line) override;
     void ReportReplayStep(const std::string& line) override;
     void ReportStop(const std::string&) override {}
+    // On stderr, also when quiet: a warning is said like an error.
+    void AppendWarning(const std::string& line) override;
     bool PickDirectory(std::string& dir) override;
     // A stopped batch did not complete: the driver says how it ended instead.
     void ShowMessage(const std::string& text, const std::string& caption) override;

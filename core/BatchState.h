@@ -123,6 +123,9 @@ public:
     // The last line of a batch that Stop ended (StopLine): the window ends
     // its results with it; the batch driver words the stop itself.
     virtual void ReportStop(const std::string& line) { AppendResult(line); }
+    // A line warning of something the batch goes on with. The window adds
+    // it to the results; the batch driver prints it on stderr.
+    virtual void AppendWarning(const std::string& line) { AppendResult(line); }
 };
 
 // A BatchView without a window, the base of the driver's console, the fuzz

@@ -2,6 +2,7 @@
 
 #include "BackgroundCommitter.h"
 #include "CopySizes.h"
+#include "ExtensionList.h"
 #include "FileError.h"
 #include "FileUtil.h"
 #include "LineList.h"
@@ -93,8 +94,7 @@ private:
 // slots will use checked before anything is written.
 LineList LoadExtensions(const std::string& listPath, int used)
 {
-    LineList extensions;
-    extensions.LoadFromFile(listPath);
+    LineList extensions = LoadExtensionList(listPath);
     const int count = std::min(used, extensions.Count());
     for (int line = 0; line < count; ++line) {
         const std::string_view ext = extensions.Get(line);
@@ -110,17 +110,17 @@ LineList LoadExtensions(const std::string& listPath, int used)
 // line of the extension list.
 class SlotNames {
 public:
-    SlotNames(const std::string& p, const LineList& extensions, const std::string& listPath)
-        : FPackPath(p), FExtensions(extensions), FListPath(listPath)
+    SlotNames(const std::string& p, const LineList& extensions, const std::string& listPath, int used)
+        : FPackPath(p), FExtensions(extensions), FListPath(listPath), FUsed(used)
     {
     }
 
-    // Throws FileError "List index out of bounds (%d)" with the list's file
-    // when the list has no line left for slot.
+    // Throws ExtensionListTooShort's FileError when the list has no line
+    // left for slot.
     std::string Next(int slot)
     {
         if (FNextLine >= FExtensions.Count())
-            throw FileError::ListIndex(FNextLine, FListPath);
+            throw ExtensionListTooShort(FListPath, FExtensions.Count(), FPackPath, FUsed);
         return OutputName(FPackPath, slot, FExtensions.Get(FNextLine++));
     }
 
@@ -128,6 +128,7 @@ private:
     const std::string& FPackPath;
     const LineList& FExtensions;
     const std::string& FListPath;
+    const int FUsed;
     int FNextLine = 0;
 };
 
@@ -150,7 +151,7 @@ public:
         }
         AtomicFile out(path);
         out.LeaveFolderUnsynced();
-        if (entry.Offset() > FPack.Size() || entry.Length() > FPack.Size() - entry.Offset())
+        if (!entry.FitsIn(FPack.Size()))
             throw FileError::StreamRead(FPack.Path());
         for (std::uint64_t done = 0; done < entry.Length();) {
             const std::uint64_t chunk = std::min(kCopyChunk, entry.Length() - done);
@@ -314,8 +315,12 @@ void ExtractPack(const std::string& p, BatchState& state, BatchView& view)
     view.SetStatus("Processing " + FileNamePart(p) + "...");
     view.ProcessEvents();
     const PackDirectory directory = PackDirectory::Read(pack);
-    const LineList extensions = LoadExtensions(state.ExtListPath, directory.UsedSlots());
-    SlotNames names(p, extensions, state.ExtListPath);
+    const std::string listPath = ExtensionListOf(state.ExtListPath, p);
+    const int used = directory.UsedSlots();
+    const LineList extensions = LoadExtensions(listPath, used);
+    if (extensions.Count() > used)
+        view.AppendWarning(ExtensionListTooLong(listPath, extensions.Count(), p, used));
+    SlotNames names(p, extensions, listPath, used);
     CopySlots(pack, directory, names, state, view);
 }
 

@@ -50,21 +50,24 @@ void CreateOutputFolders(const BatchState& state, const std::string& path);
 std::string MakeOutputPath(const BatchState& state, const std::string& p, const std::string& r);
 
 // Extracts every non-empty slot of pack p to its own file and appends one
-// ResultLog line per slot (the output path, or "NULL"). The Progress bar
+// ResultLog line per slot (the output path, or "NULL"), naming the slots
+// with the extension list ExtensionListOf(state.ExtListPath, p); a list
+// with more lines than the pack needs is said through view.AppendWarning
+// (ExtensionListTooLong) and used. The Progress bar
 // shows the share of the pack's entry bytes copied (of its slots when the
 // entries hold no bytes), 0..99; the bar, the Extracted caption and the
 // event pump are touched only when the position changes, also within a
 // large entry. StopFlag ends the pack between slots and between the chunks
 // of a large entry; an entry stopped midway leaves no file and no line.
-// Throws FileError: "Cannot open file %s" (pack or extension list
-// missing, unreadable or no regular file),
+// Throws FileError: "Cannot open file %s" (pack missing, unreadable or no
+// regular file), LoadExtensionList's errors,
 // "Data pack %s is shorter than its 65536-byte directory",
 // "Extension list %s line %d: \"%s\" cannot be a file extension" (a line
 // the pack would use, numbered from 1, fails IsFileExtension; checked
 // before anything is written),
-// "List index out of bounds (%d)" (extension list too short),
-// "Cannot create file %s", "Stream read error: %s" (an entry past the pack's end, or a read failure),
-// "Out of memory reading %s" (the extension list).
+// ExtensionListTooShort's "List index out of bounds (%d)" and its second
+// line (extension list too short),
+// "Cannot create file %s", "Stream read error: %s" (an entry past the pack's end, or a read failure).
 // An output file is only ever replaced by a complete one.
 void ExtractPack(const std::string& p, BatchState& state, BatchView& view);
 

@@ -49,4 +49,12 @@ std::uint64_t PackDirectory::DataBytes() const
     return bytes;
 }
 
+bool PackDirectory::FitsIn(std::uint64_t packSize) const
+{
+    for (const PackEntry& entry : FEntries)
+        if (!entry.Empty() && !entry.FitsIn(packSize))
+            return false;
+    return true;
+}
+
 } // namespace eit

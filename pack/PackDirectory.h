@@ -22,6 +22,8 @@ struct PackEntry {
     // so entries beyond 4 GiB are reached.
     std::uint64_t Offset() const { return kPackDirectorySize + std::uint64_t{StartSector} * kPackSectorSize; }
     std::uint64_t Length() const { return std::uint64_t{SectorCount} * kPackSectorSize; }
+    // Whether the entry's bytes lie wholly within a pack of packSize bytes.
+    bool FitsIn(std::uint64_t packSize) const { return Offset() <= packSize && Length() <= packSize - Offset(); }
 
     bool operator==(const PackEntry&) const = default;
 };
@@ -50,6 +52,8 @@ public:
     // The bytes all entries hold together (a range shared by two slots
     // counts twice: it is copied twice).
     std::uint64_t DataBytes() const;
+    // Whether every entry lies wholly within a pack of packSize bytes.
+    bool FitsIn(std::uint64_t packSize) const;
 
 private:
     std::array<PackEntry, kPackSlots> FEntries{};

@@ -1,6 +1,7 @@
 #include "PackSurvey.h"
 
 #include "Env.h"
+#include "ExtensionList.h"
 #include "FileError.h"
 #include "LineList.h"
 #include "LittleEndian.h"
@@ -161,18 +162,41 @@ PackDirectory ReadPackDirectory(const std::string& path)
 
 void CheckExtensionList(const std::string& listPath, const std::vector<std::string>& packs)
 {
-    LineList extensions;
-    extensions.LoadFromFile(listPath);
+    // Each list with the pack that needs the most of its lines, in the order
+    // of first use.
+    struct Use {
+        std::string List;
+        std::string Pack;
+        int Lines = 0;
+    };
+    std::vector<Use> uses;
     for (const std::string& pack : packs) {
         int used = 0;
+        bool fits = false;
         try {
-            used = ReadPackDirectory(pack).UsedSlots();
+            const ReadOnlyFile file(pack);
+            const PackDirectory directory = PackDirectory::Read(file);
+            used = directory.UsedSlots();
+            fits = directory.FitsIn(file.Size());
         } catch (const FileError&) {
-            continue; // the extraction names the pack when it gets there
+            // The extraction fails at this pack, before its list and those
+            // of the packs after it are read; it names the pack.
+            break;
         }
-        // The extraction asks for line `Count()` first when the list runs out.
-        if (used > extensions.Count())
-            throw FileError::ListIndex(extensions.Count(), listPath);
+        // A file that is no pack has a directory of garbage, pointing past its end.
+        if (!fits)
+            throw FileError::StreamRead(pack, {FileErrorKind::ReadPastEnd, {}});
+        const std::string list = ExtensionListOf(listPath, pack);
+        auto use = std::find_if(uses.begin(), uses.end(), [&](const Use& u) { return u.List == list; });
+        if (use == uses.end())
+            uses.push_back({list, pack, used});
+        else if (used > use->Lines)
+            *use = {list, pack, used};
+    }
+    for (const Use& use : uses) {
+        const int lines = LoadExtensionList(use.List).Count();
+        if (use.Lines > lines)
+            throw ExtensionListTooShort(use.List, lines, use.Pack, use.Lines);
     }
 }
 
@@ -189,7 +213,7 @@ std::vector<SurveyedEntry> SurveyPack(const std::string& path)
         if (entry.Empty())
             continue;
         SurveyedEntry surveyed{slot, entry};
-        surveyed.PastEnd = entry.Offset() + entry.Length() > pack.Size();
+        surveyed.PastEnd = !entry.FitsIn(pack.Size());
         if (!surveyed.PastEnd) {
             const std::size_t got = pack.ReadAt(entry.Offset(), head.data(), head.size());
             surveyed.Type = GuessEntryType({head.data(), got});

@@ -54,12 +54,15 @@ std::vector<SurveyedEntry> SurveyPack(const std::string& path);
 // The directory of the pack at path. Throws as SurveyPack does.
 PackDirectory ReadPackDirectory(const std::string& path);
 
-// Whether the extension list at listPath can serve every pack of packs, so
-// that a batch can refuse before it starts. Throws the FileError extraction
-// would meet at the list: "Cannot open file <listPath>" when the list cannot
-// be read, "List index out of bounds (N)" (N the list's line count) when a
-// pack has more non-empty slots than the list has lines. A pack that cannot
-// be read is passed over: its own extraction reports it.
+// Whether the extension lists at listPath (one list, or a folder of lists
+// as ExtensionListOf finds them) can serve every pack of packs, so that a
+// batch can refuse before it starts. Throws FileError "Stream read error:
+// <pack>" for a pack whose directory points past its end (a file that is no
+// pack), and what extraction would meet at a list: LoadExtensionList's
+// errors, and ExtensionListTooShort's, naming the pack that needs the most
+// lines of that list. Only the packs before the first one that cannot be
+// read are looked at: extracting the packs in order fails at that one, and
+// names it.
 void CheckExtensionList(const std::string& listPath, const std::vector<std::string>& packs);
 
 // The listing of a survey: a header line, one line per entry (slot as 4

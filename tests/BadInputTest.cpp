@@ -36,6 +36,9 @@ namespace fs = std::filesystem;
 
 using Scene = test::BatchScene;
 
+// What follows a failure to read the extension list.
+const std::string kHint = "\nGive the extension list with --extlist FILE, or write one with --make-extlist PACK.";
+
 struct Row {
     const char* Name;
     // The row takes permissions away, which a privileged user does not feel.
@@ -103,17 +106,31 @@ const Row kRows[] = {
          fs::remove(s.State.ExtListPath);
          fs::create_directories(s.State.ExtListPath);
      },
-     nullptr, RunBatch, [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath; }},
+     nullptr, RunBatch, [](const Scene& s) { return "Cannot open file " + s.Dir.File("extlist.txt/a.txt") + kHint; }},
     {"ExtensionListThatCannotBeRead", true, [](Scene& s) { s.AddPack("a.bin"); },
      [](Scene& s) { test::SetMode(s.State.ExtListPath, 0); }, RunBatch,
-     [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath; }},
+     [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath + kHint; }},
     // A zero byte ends the list's text, so the list has no line for the first slot.
     {"ExtensionListCutShortByAZeroByte", false,
      [](Scene& s) {
          s.AddPack("a.bin");
          WriteFile(s.State.ExtListPath, std::string("\0tim\nraw\n", 9));
      },
-     nullptr, RunBatch, [](const Scene&) { return std::string("List index out of bounds (0)"); }},
+     nullptr, RunBatch,
+     [](const Scene& s) {
+         return "List index out of bounds (0)\n" + s.State.ExtListPath + " has 0 lines, " + s.Dir.File("a.bin")
+             + " needs 2; make a starter list with --make-extlist";
+     }},
+    {"ExtensionListInUtf16", false,
+     [](Scene& s) {
+         s.AddPack("a.bin");
+         WriteFile(s.State.ExtListPath, std::string("\xFF\xFEt\0i\0m\0\r\0\n\0", 12));
+     },
+     nullptr, RunBatch,
+     [](const Scene& s) { return "Extension list " + s.State.ExtListPath + " is UTF-16 text; save it as UTF-8"; }},
+    // Its directory, read from bytes that are no directory, points past its end.
+    {"FileThatIsNoPack", false, [](Scene& s) { s.AddInput("a.bin", std::string(65536 + 2048, '\x5a')); }, nullptr,
+     RunBatch, [](const Scene& s) { return "Stream read error: " + s.Dir.File("a.bin"); }},
     // The earlier output and the earlier "result.log" survive.
     {"OutputFolderReadOnly", true,
      [](Scene& s) {
@@ -164,7 +181,7 @@ const Row kRows[] = {
          test::MakeFifo(s.State.ExtListPath);
      },
      nullptr, [](Scene& s) { RunBatchBesidePeer(s, s.State.ExtListPath); },
-     [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath; }},
+     [](const Scene& s) { return "Cannot open file " + s.State.ExtListPath + kHint; }},
     {"ReplayedLogThatIsAFifo", false,
      [](Scene& s) {
          s.State.ProcessingMode = kModeReplayLogs;

@@ -142,12 +142,13 @@ TEST(BatchDriver, ListAndMakeExtListSurveyPacksWithoutAnOutputFolder)
 
 // Failures to find the extension list or enough lines in it say how to get
 // one; a list that is there but wrong says only what is wrong.
-TEST(BatchDriver, ExtensionListFailuresAddAHint)
+TEST(BatchDriver, ExtensionListFailuresSayWhatToDo)
 {
     TempDir dir;
     WriteFile(dir.File("DATA.BIN"), PackBuilder().Entry(0, 1).Entry(1, 1).Bytes());
     WriteFile(dir.File("short.txt"), "tim\r\n");
     WriteFile(dir.File("bad.txt"), "t/m\r\ntim\r\n");
+    WriteFile(dir.File("utf16.txt"), std::string("\xFF\xFEt\0i\0m\0\r\0\n\0t\0i\0m\0", 18));
     std::filesystem::create_directory(dir.File("folder.txt"));
     const std::string hint = "Give the extension list with --extlist FILE, or write one with --make-extlist PACK.\n";
     const struct {
@@ -156,8 +157,12 @@ TEST(BatchDriver, ExtensionListFailuresAddAHint)
         bool Hint;
     } rows[] = {
         {dir.File("none.txt"), "Cannot open file " + dir.File("none.txt"), true},
-        {dir.File("folder.txt"), "Cannot open file " + dir.File("folder.txt"), true},
-        {dir.File("short.txt"), "List index out of bounds (1)", true},
+        {dir.File("folder.txt"), "Cannot open file " + dir.File("folder.txt/DATA.txt"), true},
+        {dir.File("short.txt"),
+         "List index out of bounds (1)\n" + dir.File("short.txt") + " has 1 line, " + dir.File("DATA.BIN")
+             + " needs 2; make a starter list with --make-extlist",
+         false},
+        {dir.File("utf16.txt"), "Extension list " + dir.File("utf16.txt") + " is UTF-16 text; save it as UTF-8", false},
         {dir.File("bad.txt"), "Extension list " + dir.File("bad.txt") + " line 1: \"t/m\" cannot be a file extension",
          false},
     };
@@ -165,9 +170,52 @@ TEST(BatchDriver, ExtensionListFailuresAddAHint)
         const DriverRun run = RunDriver(dir, "-e " + row.List + " -o " + dir.File("out") + " " + dir.File("DATA.BIN"));
         EXPECT_EQ(run.Status, 1) << row.List;
         EXPECT_EQ(run.Err, row.Message + "\n" + (row.Hint ? hint : "")) << row.List;
+        EXPECT_EQ(test::ListTree(dir.File("out")), "") << row.List; // refused before the first file
     }
     const DriverRun pack = RunDriver(dir, "-e " + dir.File("short.txt") + " -o " + dir.File("out") + " NONE.BIN");
     EXPECT_EQ(pack.Err, "Cannot open file " + dir.File("NONE.BIN") + "\n");
+}
+
+// Packs with different contents each get a list of their own from a folder
+// of lists, which --make-extlist -o fills; one list for packs that need
+// fewer lines is said on stderr, and the batch goes on.
+TEST(BatchDriver, AFolderOfListsServesEachPackItsOwn)
+{
+    TempDir dir;
+    WriteFile(dir.File("A.BIN"), PackBuilder().Entry(0, 1).Bytes());
+    PackBuilder b = PackBuilder().Entry(2, 1).Entry(5, 1);
+    WriteFile(dir.File("B.BIN"), b.Bytes());
+    const std::string packs = " " + dir.File("A.BIN") + " " + dir.File("B.BIN");
+
+    const DriverRun make = RunDriver(dir, "--make-extlist -o lists" + packs);
+    EXPECT_EQ(make.Status, 0) << make.Err;
+    EXPECT_EQ(test::ListTree(dir.File("lists")), "A.txt\nB.txt\n");
+    WriteFile(dir.File("lists/B.txt"), "tim\r\nwav\r\n");
+    const DriverRun again = RunDriver(dir, "--make-extlist -o lists" + packs);
+    EXPECT_EQ(again.Status, 1);
+    EXPECT_EQ(again.Err, "Extension list " + test::NativePath("lists/A.txt") + " exists; remove it to make a new one\n"
+                             "Extension list " + test::NativePath("lists/B.txt") + " exists; remove it to make a new one\n");
+
+    const struct {
+        const char* List;
+        std::string Tree;
+        std::string Err;
+    } rows[] = {
+        {"lists", "RAW/A_0000.raw\nTIM/B_0002.tim\nWAV/B_0005.wav\nresult.log\n", ""},
+        {"lists/B.txt", "TIM/A_0000.tim\nTIM/B_0002.tim\nWAV/B_0005.wav\nresult.log\n",
+         "Extension list " + dir.File("lists/B.txt") + " has 2 lines, " + dir.File("A.BIN")
+             + " needs 1: is it the list of another pack?\n"},
+    };
+    for (const auto& row : rows) {
+        std::filesystem::remove_all(dir.File("out"));
+        for (const char* quiet : {"", " -q"}) {
+            const DriverRun run = RunDriver(dir, std::string("-e ") + row.List + quiet + " -o out" + packs);
+            EXPECT_EQ(run.Status, 0) << row.List;
+            EXPECT_EQ(run.Err, row.Err) << row.List << quiet;
+            EXPECT_EQ(test::ListTree(dir.File("out")), row.Tree) << row.List;
+        }
+    }
+    EXPECT_EQ(ReadFile(dir.File("out/WAV/B_0005.wav")), b.EntryData(5));
 }
 
 // A project list's lines are the packs to extract, one list after another;

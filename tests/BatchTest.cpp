@@ -53,6 +53,28 @@ TEST_F(BatchTest, ThreePacksAreLoggedAndSavedAsResultLog)
     EXPECT_EQ(View.Messages, (std::vector{kComplete}));
 }
 
+// The lists of every pack are read before the first file is written; one
+// longer than its pack needs is said among the results and used.
+TEST_F(BatchTest, AFolderOfListsIsCheckedWholeBeforeTheFirstPack)
+{
+    AddPack("a.bin");
+    const std::string b = AddPack("b.bin", PackBuilder().Entry(4, 1));
+    State.ExtListPath = Dir.File("lists");
+    WriteFile(Dir.File("lists/a.txt"), "tim\r\nwav\r\n");
+    WriteFile(Dir.File("lists/b.txt"), std::string("b\0m\0p\0", 6));
+    EXPECT_EQ(test::ErrorOf([&] { TheBatch.BProcessClick(); }),
+              "Extension list " + Dir.File("lists/b.txt") + " is UTF-16 text; save it as UTF-8");
+    EXPECT_EQ(test::ListTree(Out("")), "");
+
+    WriteFile(Dir.File("lists/b.txt"), "bmp\r\n\r\n");
+    TheBatch.BProcessClick();
+    EXPECT_EQ(test::ListTree(Out("")), "BMP/b_0004.bmp\nTIM/a_0000.tim\nWAV/a_0007.wav\nresult.log\n");
+    EXPECT_EQ(View.Results, (std::vector<std::string>{"Extension list " + Dir.File("lists/b.txt") + " has 2 lines, " + b
+                                                          + " needs 1: is it the list of another pack?",
+                                                      "Total 6144 bytes extracted."}));
+    EXPECT_EQ(View.Messages, (std::vector{kComplete}));
+}
+
 TEST_F(BatchTest, CancelledPickerEmptiesTheResultsAndStillCompletes)
 {
     AddPack("a.bin");

@@ -114,7 +114,8 @@ TEST_F(ExtractPackTest, ReadsEachSlotAtItsOwnStartSector)
 TEST_F(ExtractPackTest, EmptyPackWritesNothingButStillNeedsTheExtensionList)
 {
     const std::string pack = Pack("empty.bin", PackBuilder());
-    EXPECT_EQ(ErrorOf(pack), "Cannot open file " + State.ExtListPath);
+    EXPECT_EQ(ErrorOf(pack), "Cannot open file " + State.ExtListPath
+                                 + "\nGive the extension list with --extlist FILE, or write one with --make-extlist PACK.");
     ExtList("");
     ExtractPack(pack, State, View);
     EXPECT_EQ(State.ResultLog.Count(), 8192);
@@ -280,7 +281,8 @@ TEST_F(ExtractPackTest, ShortExtensionListNamesTheMissingLine)
 {
     ExtList("tim");
     const std::string pack = Pack("p.bin", PackBuilder().Entry(0, 1).Entry(3, 1));
-    EXPECT_EQ(ErrorOf(pack), "List index out of bounds (1)");
+    EXPECT_EQ(ErrorOf(pack), "List index out of bounds (1)\n" + State.ExtListPath + " has 1 line, " + pack
+                                 + " needs 2; make a starter list with --make-extlist");
     // What was extracted before the missing line stays.
     EXPECT_EQ(test::ListTree(State.TargetDir), "TIM/p_0000.tim\n");
     EXPECT_EQ(State.ResultLog.Count(), 3);

@@ -1,5 +1,6 @@
 #include "PackSurvey.h"
 
+#include "DataPack.h"
 #include "Env.h"
 #include "FileError.h"
 #include "LineList.h"
@@ -161,19 +162,18 @@ PackDirectory ReadPackDirectory(const std::string& path)
 
 void CheckExtensionList(const std::string& listPath, const std::vector<std::string>& packs)
 {
-    LineList extensions;
-    extensions.LoadFromFile(listPath);
+    int most = 0;
     for (const std::string& pack : packs) {
-        int used = 0;
         try {
-            used = ReadPackDirectory(pack).UsedSlots();
+            most = std::max(most, ReadPackDirectory(pack).UsedSlots());
         } catch (const FileError&) {
             continue; // the extraction names the pack when it gets there
         }
-        // The extraction asks for line `Count()` first when the list runs out.
-        if (used > extensions.Count())
-            throw FileError::ListIndex(extensions.Count(), listPath);
     }
+    const LineList extensions = LoadExtensionList(listPath, most);
+    // The extraction asks for line `Count()` first when the list runs out.
+    if (most > extensions.Count())
+        throw FileError::ListIndex(extensions.Count(), listPath);
 }
 
 std::vector<SurveyedEntry> SurveyPack(const std::string& path)

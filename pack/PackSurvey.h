@@ -57,9 +57,11 @@ PackDirectory ReadPackDirectory(const std::string& path);
 // Whether the extension list at listPath can serve every pack of packs, so
 // that a batch can refuse before it starts. Throws the FileError extraction
 // would meet at the list: "Cannot open file <listPath>" when the list cannot
-// be read, "List index out of bounds (N)" (N the list's line count) when a
-// pack has more non-empty slots than the list has lines. A pack that cannot
-// be read is passed over: its own extraction reports it.
+// be read, "Extension list <listPath> line N: ..." when a line some pack
+// uses cannot be a file extension, "List index out of bounds (N)" (N the
+// list's line count) when a pack has more non-empty slots than the list has
+// lines. A pack that cannot be read is passed over: its own extraction
+// reports it.
 void CheckExtensionList(const std::string& listPath, const std::vector<std::string>& packs);
 
 // The listing of a survey: a header line, one line per entry (slot as 4

@@ -107,12 +107,11 @@ ReadArguments ReadCommandLine(const std::vector<std::string>& args, std::span<co
     return read;
 }
 
-bool IsSystemHelpRequest(std::string_view arg)
+bool IsSystemHelpRequest([[maybe_unused]] std::string_view arg)
 {
 #ifdef _WIN32
     return arg == "/?";
 #else
-    (void)arg;
     return false;
 #endif
 }

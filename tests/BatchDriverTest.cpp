@@ -414,6 +414,43 @@ TEST(BatchDriver, ProgressLinesOnlyWhenAskedForAndQuietKeepsOnlyTheEnd)
     }
 }
 
+// On a terminal the progress bar is redrawn in place: a long name is cut so
+// that the line never reaches the terminal's last column, where it would
+// wrap and scroll. script(1) gives the driver a terminal of 60 columns.
+TEST(BatchDriver, ProgressBarOnATerminalFitsItsWidth)
+{
+    EIT_SKIP_ON_WINDOWS("no pseudo terminals on Windows");
+    if (!std::filesystem::exists("/usr/bin/script"))
+        GTEST_SKIP() << "no script(1)";
+    TempDir dir;
+    const std::string pack = "a_pack_with_a_rather_long_name_that_goes_on_0042.BIN";
+    PackBuilder builder;
+    for (int slot = 0; slot < 200; ++slot)
+        builder.Entry(slot, 1);
+    WriteFile(dir.File(pack), builder.Bytes());
+    WriteFile(dir.File("ext.txt"), std::string(200, '\n'));
+    const DriverRun run = test::RunProgram(
+        dir, dir.Path(),
+        {"/usr/bin/script", "-qc",
+         std::string("stty cols 60; exec ") + EIT_BATCH_DRIVER + " -e ext.txt -o " + dir.File("out") + " " + pack,
+         "/dev/null"});
+    ASSERT_EQ(run.Status, 0) << run.Out << run.Err;
+    int bars = 0;
+    std::string drawn = run.Out;
+    for (std::size_t at; (at = drawn.find("\033[K")) != std::string::npos;)
+        drawn.erase(at, 3);
+    for (std::size_t start = 0, end; start < drawn.size(); start = end + 1) {
+        end = std::min(drawn.find_first_of("\r\n", start), drawn.size());
+        const std::string line = drawn.substr(start, end - start);
+        EXPECT_LE(line.size(), 59U) << line;
+        if (line.starts_with("[")) {
+            ++bars;
+            EXPECT_TRUE(line.ends_with("...042.BIN...")) << line;
+        }
+    }
+    EXPECT_GT(bars, 0) << run.Out;
+}
+
 // Writes dir/DATA.BIN with a one-sector entry in each of its first slots,
 // and dir/ext.txt with as many empty lines (every file raw).
 void WritePackOfOneSectorEntries(const TempDir& dir, int slots)

@@ -3,6 +3,7 @@
 #include "Batch.h"
 #include "BatchState.h"
 #include "CollectFiles.h"
+#include "CommandLine.h"
 #include "ConsoleView.h"
 #include "ExtensionList.h"
 #include "FileError.h"
@@ -12,8 +13,10 @@
 #include "PackSurvey.h"
 #include "Replay.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -46,6 +49,10 @@ const char* const kUsage =
     "packs the lists name, log replays result logs. Packs found by a scan are\n"
     "extracted into the same subfolders below DIR as they have below ROOT.\n"
     "\n"
+    "Before anything is written every input file is opened, and every pack's\n"
+    "directory is read and held against the extension list: a batch refused\n"
+    "there creates no DIR.\n"
+    "\n"
     "Every pack is split with the extension list, one line per non-empty slot\n"
     "in slot order (an empty line: raw). --list shows a pack's slots and how\n"
     "many lines its list needs; --make-extlist writes a starter list guessed\n"
@@ -60,6 +67,10 @@ const char* const kUsage =
     "      --scan=ROOT      collect the input files below folder ROOT\n"
     "      --type=TYPE      with --scan: the files to collect, bin (*.bin, the\n"
     "                       default), lst (*.lst) or log (*.log)\n"
+    "  -T, --files-from=FILE\n"
+    "                       read more input files from FILE, one a line, as\n"
+    "                       if given on the command line (empty lines passed\n"
+    "                       over; - reads standard input)\n"
     "  -q, --quiet          print only errors, warnings and the final line\n"
     "      --progress       progress on stderr also when it is no terminal:\n"
     "                       one plain line whenever a percentage changes\n"
@@ -69,8 +80,15 @@ const char* const kUsage =
     "      --make-extlist   write a starter extension list for PACK to stdout,\n"
     "                       or with -o one per PACK into DIR\n"
     "  -h, --help           show this text\n"
+#ifdef _WIN32
+    "      /?               show this text\n"
+#endif
     "      --version        show the program's version\n"
-    "Options that take a value accept it as the next argument or after \"=\".\n"
+    "Options that take a value accept it as the next argument, joined to a\n"
+    "short option (-oDIR) or after \"=\" (--output=DIR). Short options may be\n"
+    "given together (-qo DIR), and a long option shortened while it names one\n"
+    "option only. \"--\" ends the options: what follows is a FILE even when it\n"
+    "starts with \"-\".\n"
     "\n"
 #ifdef _WIN32
     "Ctrl-C, Ctrl-Break or closing the console stops after the current file\n"
@@ -101,9 +119,18 @@ std::string Absolute(const std::string& path)
     return path.empty() ? path : eit::MakeAbsolute(path);
 }
 
+const char* const kProgram = "extract-insert-batch";
+
+// Says message on stderr after the program's name, as every failure is said.
+void Complain(const std::string& message)
+{
+    std::cerr << kProgram << ": " << message << '\n';
+}
+
 int UsageError(const std::string& message)
 {
-    std::cerr << "extract-insert-batch: " << message << "\nTry 'extract-insert-batch --help'.\n";
+    Complain(message);
+    std::cerr << "Try '" << kProgram << " --help'.\n";
     return 2;
 }
 
@@ -125,6 +152,8 @@ struct Options {
     std::string ExtList;
     int Filter = FilterOfMode("bin");
     std::vector<std::string> Inputs;
+    // The --files-from lists, in order; their names follow the FILEs.
+    std::vector<std::string> FileLists;
     bool Scan = false;
     std::string ScanRoot;
     int ScanType = -1;
@@ -141,77 +170,86 @@ int BatchFilter(const Options& options)
     return options.ScanType < 0 ? FilterOfMode("bin") : options.ScanType + 1;
 }
 
+// What an option does with its value: -1 to read on, or the status to exit
+// with at once (after --help, --version, or a mistake it has printed).
+using ApplyOption = int (*)(Options& options, const std::string& value);
+
+int ShowHelp(Options&, const std::string&)
+{
+    std::printf(kUsage, eit::DefaultExtListPath().c_str());
+    return 0;
+}
+
+int SetTask(Options& options, Action task)
+{
+    if (options.Task != Action::Batch && options.Task != task)
+        return UsageError("give either --list or --make-extlist");
+    options.Task = task;
+    return -1;
+}
+
+struct DriverOption {
+    eit::OptionSpec Spec;
+    ApplyOption Apply;
+};
+
+// Every option of the driver, in the order of --help.
+const DriverOption kOptions[] = {
+    {{"output", 'o', true}, [](Options& o, const std::string& value) { o.Output = value; return -1; }},
+    {{"extlist", 'e', true}, [](Options& o, const std::string& value) { o.ExtList = value; return -1; }},
+    {{"mode", 0, true},
+     [](Options& o, const std::string& value) {
+         o.Filter = FilterOfMode(value);
+         return o.Filter == 0 ? UsageError("--mode takes bin, log or lst, not " + value) : -1;
+     }},
+    {{"scan", 0, true},
+     [](Options& o, const std::string& value) {
+         o.ScanRoot = value;
+         o.Scan = true;
+         return -1;
+     }},
+    {{"type", 0, true},
+     [](Options& o, const std::string& value) {
+         // The scan dialog lists the types in the open dialog's order.
+         o.ScanType = FilterOfMode(value) - 1;
+         return o.ScanType < 0 ? UsageError("--type takes bin, lst or log, not " + value) : -1;
+     }},
+    {{"files-from", 'T', true},
+     [](Options& o, const std::string& value) {
+         o.FileLists.push_back(value);
+         return -1;
+     }},
+    {{"quiet", 'q', false}, [](Options& o, const std::string&) { o.Console.Quiet = true; return -1; }},
+    {{"progress", 0, false}, [](Options& o, const std::string&) { o.Console.ProgressLines = true; return -1; }},
+    {{"dry-run", 0, false}, [](Options& o, const std::string&) { o.DryRun = true; return -1; }},
+    {{"list", 0, false}, [](Options& o, const std::string&) { return SetTask(o, Action::List); }},
+    {{"make-extlist", 0, false}, [](Options& o, const std::string&) { return SetTask(o, Action::MakeExtList); }},
+    {{"help", 'h', false}, ShowHelp},
+    {{"version", 0, false},
+     [](Options&, const std::string&) {
+         std::printf("%s %s\n", kProgram, EIT_VERSION);
+         return 0;
+     }},
+};
+
 // Reads the command line into options. Returns -1 when the batch or an
 // action is to run, otherwise the exit status (after --help, --version or a
 // usage error, whose message it has printed).
 int ParseArguments(const std::vector<std::string>& args, Options& options)
 {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        bool joined = false;
-        if (name.starts_with("--") && name.find('=') != std::string::npos) {
-            value = name.substr(name.find('=') + 1);
-            name.resize(name.find('='));
-            joined = true;
-        }
-        static const std::vector<std::pair<std::string, std::string>> kShortNames{
-            {"-o", "--output"}, {"-e", "--extlist"}, {"-q", "--quiet"}, {"-h", "--help"}};
-        for (const auto& [shortName, longName] : kShortNames)
-            if (name == shortName)
-                name = longName;
-        const bool takesValue =
-            name == "--output" || name == "--extlist" || name == "--mode" || name == "--scan" || name == "--type";
-        if (takesValue && !joined) {
-            if (i + 1 == args.size())
-                return UsageError("option " + args[i] + " needs a value");
-            value = args[++i];
-        } else if (!takesValue && joined) {
-            return UsageError("option " + name + " takes no value");
-        }
-
-        if (name == "--version") {
-            std::printf("extract-insert-batch %s\n", EIT_VERSION);
-            return 0;
-        } else if (name == "--help") {
-            std::printf(kUsage, eit::DefaultExtListPath().c_str());
-            return 0;
-        } else if (name == "--output") {
-            options.Output = value;
-        } else if (name == "--extlist") {
-            options.ExtList = value;
-        } else if (name == "--mode") {
-            options.Filter = FilterOfMode(value);
-            if (options.Filter == 0)
-                return UsageError("--mode takes bin, log or lst, not " + value);
-        } else if (name == "--scan") {
-            options.ScanRoot = value;
-            options.Scan = true;
-        } else if (name == "--type") {
-            // The scan dialog lists the types in the open dialog's order.
-            options.ScanType = FilterOfMode(value) - 1;
-            if (options.ScanType < 0)
-                return UsageError("--type takes bin, lst or log, not " + value);
-        } else if (name == "--quiet") {
-            options.Console.Quiet = true;
-        } else if (name == "--progress") {
-            options.Console.ProgressLines = true;
-        } else if (name == "--dry-run") {
-            options.DryRun = true;
-        } else if (name == "--list" || name == "--make-extlist") {
-            const Action task = name == "--list" ? Action::List : Action::MakeExtList;
-            if (options.Task != Action::Batch && options.Task != task)
-                return UsageError("give either --list or --make-extlist");
-            options.Task = task;
-        } else if (name == "--") {
-            options.Inputs.insert(options.Inputs.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-            break;
-        } else if (name.size() > 1 && name[0] == '-') {
-            return UsageError("unknown option " + name);
-        } else {
-            options.Inputs.push_back(name);
-        }
-    }
+    if (std::any_of(args.begin(), args.end(), [](const std::string& arg) { return eit::IsSystemHelpRequest(arg); }))
+        return ShowHelp(options, {});
+    std::vector<eit::OptionSpec> specs;
+    for (const DriverOption& option : kOptions)
+        specs.push_back(option.Spec);
+    const eit::ReadArguments read = eit::ReadCommandLine(args, specs);
+    for (const eit::FoundOption& found : read.Options)
+        if (const int status = kOptions[found.Spec].Apply(options, found.Value); status >= 0)
+            return status;
+    if (!read.Error.empty())
+        return UsageError(read.Error);
+    options.Inputs = read.Operands;
+    const bool noInput = options.Inputs.empty() && options.FileLists.empty();
 
     // A dry run of another mode would extract for real, over edited files.
     if (options.DryRun && (options.Task != Action::Batch || BatchFilter(options) != FilterOfMode("log")))
@@ -219,7 +257,7 @@ int ParseArguments(const std::vector<std::string>& args, Options& options)
     if (options.Task != Action::Batch) {
         if (options.Scan)
             return UsageError("--scan does not go with --list or --make-extlist");
-        if (options.Inputs.empty())
+        if (noInput)
             return UsageError("no pack given");
         if (options.Task == Action::MakeExtList && options.Inputs.size() > 1 && options.Output.empty())
             return UsageError("--make-extlist writes the list of one pack; give one PACK, or -o DIR");
@@ -227,17 +265,50 @@ int ParseArguments(const std::vector<std::string>& args, Options& options)
     }
     if (options.Output.empty())
         return UsageError("--output DIR is required");
-    if (options.Scan && !options.Inputs.empty())
+    if (options.Scan && !noInput)
         return UsageError("--scan collects the input files; give no FILE with it");
     if (!options.Scan && options.ScanType >= 0)
         return UsageError("--type needs --scan");
-    if (!options.Scan && options.Inputs.empty())
+    if (!options.Scan && noInput)
         return UsageError("no input file given");
     return -1;
 }
 
+// The names the --files-from lists give, one a line as tar's -T reads
+// them, appended to the inputs. Returns -1 to go on, otherwise the exit
+// status after the message it has printed.
+int AddListedInputs(Options& options)
+{
+    for (const std::string& list : options.FileLists) {
+        eit::LineList lines;
+        try {
+            if (list == "-")
+                lines.SetText(std::string(std::istreambuf_iterator<char>(std::cin), {}));
+            else
+                lines.LoadFromFile(list);
+        } catch (const std::exception& e) {
+            Complain(e.what());
+            return 1;
+        }
+        for (int i = 0; i < lines.Count(); ++i)
+            if (const std::string_view line = lines.Get(i); !line.empty())
+                options.Inputs.emplace_back(line);
+    }
+    if (options.Inputs.empty() && !options.FileLists.empty()) {
+        const std::string& list = options.FileLists.front();
+        Complain("no file named in " + (list == "-" ? std::string("standard input") : list)
+                 + (options.FileLists.size() > 1 ? " or the other lists" : ""));
+        return 1;
+    }
+    if (options.Task == Action::MakeExtList && options.Inputs.size() > 1)
+        return UsageError("--make-extlist writes the list of one pack; give one PACK");
+    return -1;
+}
+
 // --list and --make-extlist: the survey of each pack on stdout. A pack that
-// cannot be surveyed is reported and the others are still listed.
+// cannot be surveyed is reported and the others are still listed; so is a
+// listed pack that its extraction would fail on, an entry running past its
+// end.
 int SurveyPacks(const Options& options)
 {
     int status = 0;
@@ -258,11 +329,13 @@ int SurveyPacks(const Options& options)
                 std::printf("%s%s:\n", &pack == &options.Inputs.front() ? "" : "\n", pack.c_str());
             const std::string text = eit::FormatPackList(entries);
             std::fwrite(text.data(), 1, text.size(), stdout);
+            if (std::any_of(entries.begin(), entries.end(), [](const eit::SurveyedEntry& e) { return e.PastEnd; }))
+                throw eit::FileError::StreamRead(pack, {eit::FileErrorKind::ReadPastEnd, {}});
         } catch (const std::exception& e) {
             std::fflush(stdout);
             // An error about no file in particular: say which pack it was.
             const auto* error = dynamic_cast<const eit::FileError*>(&e);
-            std::cerr << (error == nullptr || error->File().empty() ? pack + ": " : "") << e.what() << '\n';
+            Complain((error == nullptr || error->File().empty() ? pack + ": " : "") + e.what());
             status = 1;
         }
     }
@@ -287,12 +360,29 @@ std::vector<std::string> PacksOfLists(const std::vector<std::string>& lists)
     return packs;
 }
 
+// Refuses a batch that would fail at an input it can see before it starts:
+// a file that cannot be opened, a pack shorter than its directory (the
+// batch has checked the extension lists by then). Throws the FileError the
+// batch would meet.
+void CheckBatchInputs(const eit::BatchState& state, const std::vector<std::string>& inputs)
+{
+    if (state.ProcessingMode != eit::kModeExtract) {
+        for (const std::string& input : inputs)
+            eit::ReadOnlyFile{input};
+        return;
+    }
+    for (const std::string& pack : inputs)
+        eit::ReadPackDirectory(pack);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     Options options;
     if (const int status = ParseArguments(eit::ProgramArguments(argc, argv), options); status >= 0)
+        return status;
+    if (const int status = AddListedInputs(options); status >= 0)
         return status;
     if (options.Task != Action::Batch)
         return SurveyPacks(options);
@@ -312,7 +402,7 @@ int main(int argc, char** argv)
         const std::string mask = eit::FilterMask(eit::kInputFilter, scanType);
         eit::CollectFiles(scanRoot, mask, inputs);
         if (inputs.empty()) {
-            std::cerr << "extract-insert-batch: no file matching " << mask << " below " << scanRoot << '\n';
+            Complain("no file matching " + mask + " below " + scanRoot);
             return 1;
         }
         state.ScanRoot = scanRoot;
@@ -330,12 +420,11 @@ int main(int argc, char** argv)
         try {
             inputs = PacksOfLists(lists);
         } catch (const std::exception& e) {
-            std::cerr << e.what() << '\n';
+            Complain(e.what());
             return 1;
         }
         if (inputs.empty()) {
-            std::cerr << "extract-insert-batch: no pack named in " << lists.front()
-                      << (lists.size() > 1 ? " or the other lists" : "") << '\n';
+            Complain("no pack named in " + lists.front() + (lists.size() > 1 ? " or the other lists" : ""));
             return 1;
         }
         state.ScannedList = false;
@@ -345,12 +434,7 @@ int main(int argc, char** argv)
 
     state.ExtListPath = Absolute(state.ExtListPath);
     const std::string dir = eit::NormalPath(Absolute(options.Output));
-    // A name too long, a link loop or a folder we may not search is a
-    // refusal, not a crash. A dry run writes nothing, folders included.
-    if (!state.DryRun && !eit::CreateDirectories(dir)) {
-        std::cerr << "Cannot create directory " << dir << '\n';
-        return 1;
-    }
+    const std::vector<std::string> checked = inputs;
 
     // The batch names the output folder without a separator at its end,
     // unless the separator is the root ("/", "C:\").
@@ -359,6 +443,15 @@ int main(int argc, char** argv)
                           state.StopFlag, options.Console);
     view.SetFilterIndex(filter);
     eit::Batch batch(state, view);
+    // The output folder is made once nothing the batch can see refuses it,
+    // so that a refused batch leaves none behind. A name too long, a link
+    // loop or a folder we may not search is a refusal, not a crash. A dry
+    // run writes nothing, folders included.
+    batch.PrepareOutput = [&] {
+        CheckBatchInputs(state, checked);
+        if (!state.DryRun && !eit::CreateDirectories(dir))
+            throw eit::FileError("Cannot create directory " + dir, eit::FileErrorKind::Other, dir);
+    };
     eit::InstallStopHandler(state.StopFlag);
 
     try {
@@ -366,7 +459,7 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         view.EndLine();
         std::cout.flush();
-        std::cerr << e.what() << '\n';
+        Complain(e.what());
         return 1;
     }
     const int signal = eit::StopSignal();
@@ -377,7 +470,7 @@ int main(int argc, char** argv)
             return 0;
         if (options.Console.Quiet)
             for (const std::string& file : state.FilesWithoutPacks)
-                std::cerr << eit::NoPackRecordLine(file) << '\n';
+                Complain(eit::NoPackRecordLine(file));
         return 1;
     }
     view.EndLine();

@@ -62,6 +62,8 @@ void Batch::BProcessClick()
         FState.TargetDir = dir;
         FState.OutputIgnoresCase = CaseProbe(dir);
         CheckInputs();
+        if (PrepareOutput)
+            PrepareOutput();
         FView.SetExtracted("Extracted: 0");
         FView.SetTotal(0);
         try {

@@ -63,6 +63,11 @@ public:
     // Asked once per batch whether the output folder takes names that differ
     // only in case as one (BatchState::OutputIgnoresCase).
     std::function<bool(const std::string& folder)> CaseProbe = FolderIgnoresCase;
+    // When set, called once the input list passed the checks above and
+    // before anything is written; a FileError it throws ends the batch as
+    // the checks' do. The driver checks its inputs further and creates the
+    // output folder there, so that a refused batch leaves no folder.
+    std::function<void()> PrepareOutput;
 
 private:
     void CheckInputs() const;

@@ -8,6 +8,57 @@
 
 namespace eit {
 
+namespace {
+
+// A terminal's width when the system does not tell it.
+constexpr std::size_t kDefaultColumns = 80;
+
+// The columns the UTF-8 sequence starting with lead takes.
+std::size_t ColumnsOf(unsigned char lead)
+{
+    return lead >= 0xE0 ? 2 : 1;
+}
+
+// Whether byte starts a character rather than continuing one.
+bool StartsCharacter(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+}
+
+} // namespace
+
+std::string FitToWidth(std::string_view text, std::size_t width)
+{
+    std::vector<std::size_t> starts; // the byte where each character starts
+    std::size_t columns = 0;
+    for (std::size_t at = 0; at < text.size(); ++at)
+        if (StartsCharacter(text[at])) {
+            starts.push_back(at);
+            columns += ColumnsOf(static_cast<unsigned char>(text[at]));
+        }
+    if (columns <= width)
+        return std::string(text);
+    const std::string_view ellipsis = "...";
+    if (width <= ellipsis.size())
+        return std::string(ellipsis.substr(0, width));
+    const std::size_t room = width - ellipsis.size();
+    std::size_t headEnd = 0;
+    for (std::size_t used = 0, k = 0; k < starts.size(); ++k) {
+        used += ColumnsOf(static_cast<unsigned char>(text[starts[k]]));
+        if (used > room / 3)
+            break;
+        headEnd = k + 1 < starts.size() ? starts[k + 1] : text.size();
+    }
+    std::size_t tailStart = text.size();
+    for (std::size_t used = 0, k = starts.size(); k-- > 0;) {
+        used += ColumnsOf(static_cast<unsigned char>(text[starts[k]]));
+        if (used > room - room / 3)
+            break;
+        tailStart = starts[k];
+    }
+    return std::string(text.substr(0, headEnd)) + std::string(ellipsis) + std::string(text.substr(tailStart));
+}
+
 ConsoleView::ConsoleView(std::vector<std::string> inputs, std::string output, const std::atomic<int>& stopFlag,
                          ConsoleOutput mode)
     : FInputs(std::move(inputs)), FOutput(std::move(output)), FStopFlag(stopFlag), FQuiet(mode.Quiet)
@@ -115,7 +166,15 @@ void ConsoleView::Draw()
     char bar[64];
     std::snprintf(bar, sizeof bar, "[%.*s%.*s] %3d%%  total %3d%%  ", filled, "####################", 20 - filled,
                   "                    ", progress, total);
-    std::string line = bar + FStatus;
+    // The line stays off the terminal's last column, where some terminals
+    // wrap: a wrapped bar redraws on a new line each time.
+    const int columns = StderrColumns();
+    const std::size_t width = (columns > 0 ? static_cast<std::size_t>(columns) : kDefaultColumns) - 1;
+    std::string line = bar;
+    if (line.size() < width)
+        line += FitToWidth(FStatus, width - line.size());
+    else
+        line.resize(width);
     if (FEscapes) {
         std::fprintf(stderr, "\r\033[K%s", line.c_str());
     } else {

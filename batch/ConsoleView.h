@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace eit {
@@ -16,6 +17,13 @@ struct ConsoleOutput {
     // when stderr is no terminal (on a terminal the bar is drawn anyway).
     bool ProgressLines = false;
 };
+
+// text in at most width columns of a terminal: as it is when it fits,
+// otherwise with "..." in place of its middle, keeping twice as much of its
+// end (where file names differ) as of its start. A UTF-8 sequence is kept
+// or dropped whole; one of three or four bytes counts two columns, as it
+// may be a wide character, so the text never takes more than width.
+std::string FitToWidth(std::string_view text, std::size_t width);
 
 // The window's controls as a console, for the batch driver: results, replay
 // steps and messages on stdout, warnings and progress on stderr (a bar

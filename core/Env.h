@@ -3,7 +3,8 @@
 // The program's one boundary to the operating system. Everything that asks
 // the system for something (files, folders, the working directory, signals,
 // the console) goes through the declarations below; no other file of the
-// program includes a system header.
+// program includes a system header except CommandLine.cpp, which reads
+// command lines with the getopt_long of both systems' C libraries.
 //
 // EnvPosix.cpp implements them for Linux and the other POSIX systems,
 // EnvWindows.cpp for Windows on the wide-character calls; the build picks
@@ -277,6 +278,10 @@ bool StderrIsTerminal();
 // line). A Windows console is asked, once, to act on escapes; one that
 // cannot gets false, and a line is then cleared by overwriting it.
 bool StderrTakesEscapes();
+// The width in columns of the terminal (the console window on Windows)
+// stderr goes to; where the system cannot tell, the COLUMNS environment
+// variable when it holds a positive number; 0 when neither says.
+int StderrColumns();
 
 // From now on a stop request (SIGINT, SIGTERM, SIGHUP; on Windows the
 // console's Ctrl-C, Ctrl-Break and close events) stores 1 in flag and is
@@ -334,9 +339,9 @@ int OpenFileLimit();
 // as it is. Windows: the wide command line, whatever the ANSI code page, an
 // argument whose last name holds "*" or "?" replaced by the names it matches
 // (by MatchesMask, long names only) in case-blind name order (cmd.exe leaves
-// that to the program; a pattern matching nothing stays); the standard
-// streams are also made binary and the console shows UTF-8 until the program
-// ends. Call it once, first.
+// that to the program; a pattern matching nothing stays, and so does "/?",
+// the request for help); the standard streams are also made binary and the
+// console shows UTF-8 until the program ends. Call it once, first.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Asks the system to back size bytes at data with large pages; only a hint,

@@ -24,6 +24,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -813,6 +814,16 @@ bool StderrIsTerminal()
 bool StderrTakesEscapes()
 {
     return StderrIsTerminal();
+}
+
+int StderrColumns()
+{
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    const char* columns = std::getenv("COLUMNS");
+    const long width = columns ? std::strtol(columns, nullptr, 10) : 0;
+    return width > 0 && width <= std::numeric_limits<int>::max() ? static_cast<int>(width) : 0;
 }
 
 namespace {

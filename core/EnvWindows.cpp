@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include <fcntl.h>
 #include <io.h>
@@ -859,6 +860,17 @@ bool StderrTakesEscapes()
     return escapes;
 }
 
+int StderrColumns()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+    const std::string columns =
+        QueryText([](wchar_t* text, DWORD size) { return ::GetEnvironmentVariableW(L"COLUMNS", text, size); });
+    const long width = std::strtol(columns.c_str(), nullptr, 10);
+    return width > 0 && width <= std::numeric_limits<int>::max() ? static_cast<int>(width) : 0;
+}
+
 namespace {
 
 std::atomic<int>* gStopFlag = nullptr;
@@ -1018,8 +1030,13 @@ std::vector<std::string> ProgramArguments(int argc, char** argv)
     if (__wgetmainargs(&count, &wide, &environment, 0, &info) != 0 || !wide)
         return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
     std::vector<std::string> arguments;
-    for (int i = 1; i < count; ++i)
-        ExpandWildcards(wide[i], arguments);
+    for (int i = 1; i < count; ++i) {
+        // "/?" asks for help; it is no pattern, whatever the root holds.
+        if (std::wstring_view(wide[i]) == L"/?")
+            arguments.emplace_back("/?");
+        else
+            ExpandWildcards(wide[i], arguments);
+    }
     return arguments;
 }
 

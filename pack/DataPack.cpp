@@ -277,6 +277,11 @@ bool IsFileExtension(std::string_view ext)
     return std::find(kReserved.begin(), kReserved.end(), upper) == kReserved.end();
 }
 
+LineList LoadCheckedExtensionList(const std::string& listPath, int used)
+{
+    return LoadExtensions(listPath, used);
+}
+
 std::string OutputPathFor(const BatchState& state, const std::string& p, const std::string& r)
 {
     std::string path;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BatchState.h"
+#include "LineList.h"
 #include "PackDirectory.h"
 
 #include <cstdint>
@@ -31,6 +32,13 @@ std::string OutputName(const std::string& p, int slot, std::string_view ext);
 // (so neither "." nor ".."), none of < > : " | ? * \ / nor a control
 // character, and no device name that Windows reserves (CON, COM1, ...).
 bool IsFileExtension(std::string_view ext);
+
+// The extension list at listPath, its first `used` lines (those a pack of
+// `used` non-empty slots names its files with) checked by IsFileExtension.
+// Throws FileError "Cannot open file %s", "Out of memory reading %s" and
+// "Extension list %s line %d: \"%s\" cannot be a file extension" (the line
+// numbered from 1).
+LineList LoadCheckedExtensionList(const std::string& listPath, int used);
 
 // The full output path of relative name r for pack p, without touching the
 // disk.

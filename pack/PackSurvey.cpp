@@ -1,5 +1,6 @@
 #include "PackSurvey.h"
 
+#include "DataPack.h"
 #include "Env.h"
 #include "ExtensionList.h"
 #include "FileError.h"
@@ -194,7 +195,7 @@ void CheckExtensionList(const std::string& listPath, const std::vector<std::stri
             *use = {list, pack, used};
     }
     for (const Use& use : uses) {
-        const int lines = LoadExtensionList(use.List).Count();
+        const int lines = LoadCheckedExtensionList(use.List, use.Lines).Count();
         if (use.Lines > lines)
             throw ExtensionListTooShort(use.List, lines, use.Pack, use.Lines);
     }

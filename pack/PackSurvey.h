@@ -58,8 +58,8 @@ PackDirectory ReadPackDirectory(const std::string& path);
 // as ExtensionListOf finds them) can serve every pack of packs, so that a
 // batch can refuse before it starts. Throws FileError "Stream read error:
 // <pack>" for a pack whose directory points past its end (a file that is no
-// pack), and what extraction would meet at a list: LoadExtensionList's
-// errors, and ExtensionListTooShort's, naming the pack that needs the most
+// pack), and what extraction would meet at a list: LoadCheckedExtensionList's
+// errors (a line some pack uses that cannot be a file extension among them), and ExtensionListTooShort's, naming the pack that needs the most
 // lines of that list. Only the packs before the first one that cannot be
 // read are looked at: extracting the packs in order fails at that one, and
 // names it.

@@ -79,7 +79,40 @@ TEST(BatchDriver, HelpExplainsTheCommand)
     const DriverRun version = RunDriver(dir, "--version");
     EXPECT_EQ(version.Status, 0);
     EXPECT_EQ(version.Out, "extract-insert-batch " EIT_VERSION "\n");
+
+    for (const char* args : {"-h", "--he", "-qh -o out x.bin", test::kOnWindows ? "/?" : "--help"}) {
+        const DriverRun again = RunDriver(dir, args);
+        EXPECT_EQ(again.Status, 0) << args;
+        EXPECT_EQ(again.Out, run.Out) << args;
+    }
 }
+
+#ifdef EIT_WINDOW_PROGRAM
+// The window program answers without a window, so with no display at all.
+TEST(WindowProgram, HelpAndVersionNeedNoDisplay)
+{
+    TempDir dir;
+    const struct {
+        std::vector<std::string> Args;
+        std::vector<std::string> Texts;
+    } rows[] = {
+        {{"--help"},
+         {"Usage: extract-insert-tool [OPTION]... [FILE|FOLDER]...\n", "as if dropped on it", "  -h, --help ",
+          "      --version ", "  -platform NAME ", "  -style NAME "}},
+        {{"DATA.BIN", "-h"}, {"Usage: extract-insert-tool"}},
+        {{"--version"}, {"extract-insert-tool " EIT_VERSION "\n"}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"/usr/bin/env", "-u", "QT_QPA_PLATFORM", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
+                                      EIT_WINDOW_PROGRAM};
+        args.insert(args.end(), row.Args.begin(), row.Args.end());
+        const DriverRun run = test::RunProgram(dir, dir.Path(), args);
+        EXPECT_EQ(run.Status, 0) << row.Args.back() << '\n' << run.Err;
+        for (const std::string& text : row.Texts)
+            EXPECT_NE(run.Out.find(text), std::string::npos) << text;
+    }
+}
+#endif
 
 // Every form of an option gives the same batch.
 TEST(BatchDriver, ShortAndJoinedOptionFormsGiveTheSameResult)
@@ -96,6 +129,9 @@ TEST(BatchDriver, ShortAndJoinedOptionFormsGiveTheSameResult)
         "-o OUT --mode bin --extlist " + e + " -- " + pack,
         "--scan=" + dir.File("packs") + " --type=bin -e " + e + " -o OUT",
         "--scan " + dir.File("packs") + " --type bin --extlist=" + e + " --output OUT",
+        "-e" + e + " -oOUT " + pack,
+        pack + " -qo OUT --ext " + e,
+        "--extl " + e + " -qoOUT --mo=bin " + pack,
     };
     for (std::size_t k = 0; k < forms.size(); ++k) {
         const std::string out = dir.File("out" + std::to_string(k));
@@ -103,9 +139,63 @@ TEST(BatchDriver, ShortAndJoinedOptionFormsGiveTheSameResult)
         args.replace(args.find("OUT"), 3, out);
         const DriverRun run = RunDriver(dir, args);
         EXPECT_EQ(run.Status, 0) << args << '\n' << run.Err;
-        EXPECT_EQ(run.Out, "Total 4096 bytes extracted.\nOperation complete!\n") << args;
+        const bool quiet = args.find(" -qo") != std::string::npos;
+        EXPECT_EQ(run.Out, quiet ? "Operation complete!\n" : "Total 4096 bytes extracted.\nOperation complete!\n") << args;
         EXPECT_EQ(test::ListTree(out), "RAW/DATA_0004.raw\nTIM/DATA_0001.tim\nresult.log\n") << args;
     }
+}
+
+// The input files come from the command line and from lists of names, one
+// a line as tar's -T reads them; after "--" a name may start with "-".
+TEST(BatchDriver, InputsComeFromTheCommandLineAndFromListsOfNames)
+{
+    TempDir dir;
+    WriteFile(dir.File("in/A.BIN"), PackBuilder().Entry(1, 1).Bytes());
+    WriteFile(dir.File("in/B.BIN"), PackBuilder().Entry(2, 1).Bytes());
+    WriteFile(dir.File("-x.bin"), PackBuilder().Entry(3, 1).Bytes());
+    WriteFile(dir.File("ext.txt"), "tim\r\n");
+    // CR LF and LF line ends, empty lines passed over, relative names taken
+    // against the working folder as on the command line.
+    WriteFile(dir.File("lists/names.txt"), test::NativePath("in/A.BIN") + "\r\n\r\n" + dir.File("in/B.BIN") + "\n");
+    WriteFile(dir.File("lists/more.txt"), "\n-x.bin");
+    const std::string both = "TIM/A_0001.tim\nTIM/B_0002.tim\nresult.log\n";
+    const struct {
+        std::string Args;
+        std::string Tree;
+    } rows[] = {
+        {"--files-from=lists/names.txt", both},
+        {"-T lists/names.txt", both},
+        {"--files-from lists/names.txt --files-from=lists/more.txt", "TIM/-x_0003.tim\n" + both},
+        {"in/A.BIN --files-from lists/more.txt", "TIM/-x_0003.tim\nTIM/A_0001.tim\nresult.log\n"},
+        {"-- -x.bin", "TIM/-x_0003.tim\nresult.log\n"},
+        {"-T lists/more.txt -- in/B.BIN", "TIM/-x_0003.tim\nTIM/B_0002.tim\nresult.log\n"},
+    };
+    for (const auto& row : rows) {
+        std::filesystem::remove_all(dir.File("out"));
+        const DriverRun run = RunDriver(dir, "-e ext.txt -o " + dir.File("out") + " " + row.Args);
+        EXPECT_EQ(run.Status, 0) << row.Args << '\n' << run.Err;
+        EXPECT_EQ(test::ListTree(dir.File("out")), row.Tree) << row.Args;
+    }
+    // The order of the batch is that of the names: the FILEs, then each list.
+    const std::string log = ReadFile(dir.File("out/result.log"));
+    EXPECT_LT(log.find(dir.File("in/B.BIN")), log.find(dir.File("-x.bin")));
+
+    const DriverRun list = RunDriver(dir, "--list -T lists/more.txt");
+    EXPECT_EQ(list.Status, 0) << list.Err;
+    EXPECT_NE(list.Out.find("\n0003  "), std::string::npos) << list.Out;
+}
+
+TEST(BatchDriver, FilesFromStandardInput)
+{
+    EIT_SKIP_ON_WINDOWS("no POSIX shell pipelines on Windows");
+    TempDir dir;
+    WriteFile(dir.File("A.BIN"), PackBuilder().Entry(1, 1).Bytes());
+    WriteFile(dir.File("ext.txt"), "tim\r\n");
+    const DriverRun run = test::RunProgram(
+        dir, dir.Path(),
+        {"/bin/sh", "-c", "printf '\\nA.BIN\\r\\n' | \"$0\" \"$@\"", EIT_BATCH_DRIVER, "-e", "ext.txt", "-o", "out", "-T", "-"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(test::ListTree(dir.File("out")), "TIM/A_0001.tim\nresult.log\n");
 }
 
 TEST(BatchDriver, ListAndMakeExtListSurveyPacksWithoutAnOutputFolder)
@@ -128,10 +218,19 @@ TEST(BatchDriver, ListAndMakeExtListSurveyPacksWithoutAnOutputFolder)
                                                  "0 non-empty slots: the extension list needs 0 lines\n");
     const DriverRun missing = RunDriver(dir, "--list NONE.BIN DATA.BIN");
     EXPECT_EQ(missing.Status, 1);
-    EXPECT_EQ(missing.Err, "Cannot open file NONE.BIN\n");
+    EXPECT_EQ(missing.Err, "extract-insert-batch: Cannot open file NONE.BIN\n");
     EXPECT_NE(missing.Out.find(listing), std::string::npos);
     WriteFile(dir.File("SHORT.BIN"), "x");
-    EXPECT_EQ(RunDriver(dir, "--list SHORT.BIN").Err, "Data pack SHORT.BIN is shorter than its 65536-byte directory\n");
+    EXPECT_EQ(RunDriver(dir, "--list SHORT.BIN").Err,
+              "extract-insert-batch: Data pack SHORT.BIN is shorter than its 65536-byte directory\n");
+    // The extraction would fail at an entry past the pack's end: the listing
+    // shows it, and the run fails naming the pack.
+    WriteFile(dir.File("CUT.BIN"), bytes.substr(0, bytes.size() - 1));
+    const DriverRun cut = RunDriver(dir, "--list CUT.BIN");
+    EXPECT_EQ(cut.Status, 1);
+    EXPECT_NE(cut.Out.find("1FFF            1            2           4096  (past the end of the pack)\n"),
+              std::string::npos) << cut.Out;
+    EXPECT_EQ(cut.Err, "extract-insert-batch: Stream read error: CUT.BIN\n");
 
     const DriverRun make = RunDriver(dir, "--make-extlist DATA.BIN");
     EXPECT_EQ(make.Status, 0) << make.Err;
@@ -169,11 +268,11 @@ TEST(BatchDriver, ExtensionListFailuresSayWhatToDo)
     for (const auto& row : rows) {
         const DriverRun run = RunDriver(dir, "-e " + row.List + " -o " + dir.File("out") + " " + dir.File("DATA.BIN"));
         EXPECT_EQ(run.Status, 1) << row.List;
-        EXPECT_EQ(run.Err, row.Message + "\n" + (row.Hint ? hint : "")) << row.List;
+        EXPECT_EQ(run.Err, "extract-insert-batch: " + row.Message + "\n" + (row.Hint ? hint : "")) << row.List;
         EXPECT_EQ(test::ListTree(dir.File("out")), "") << row.List; // refused before the first file
     }
     const DriverRun pack = RunDriver(dir, "-e " + dir.File("short.txt") + " -o " + dir.File("out") + " NONE.BIN");
-    EXPECT_EQ(pack.Err, "Cannot open file " + dir.File("NONE.BIN") + "\n");
+    EXPECT_EQ(pack.Err, "extract-insert-batch: Cannot open file " + dir.File("NONE.BIN") + "\n");
 }
 
 // Packs with different contents each get a list of their own from a folder
@@ -246,7 +345,7 @@ TEST(BatchDriver, ProjectListsNameThePacksToExtract)
     EXPECT_EQ(empty.Status, 1);
     EXPECT_EQ(empty.Err, "extract-insert-batch: no pack named in " + dir.File("empty.lst") + "\n");
     const DriverRun missing = RunDriver(dir, options + dir.File("out2") + " none.lst");
-    EXPECT_EQ(missing.Err, "Cannot open file " + dir.File("none.lst") + "\n");
+    EXPECT_EQ(missing.Err, "extract-insert-batch: Cannot open file " + dir.File("none.lst") + "\n");
 }
 
 // A replay says what it did with every source, and changes nothing.
@@ -306,6 +405,7 @@ TEST(BatchDriver, LogNamingNoPackFailsTheRunUnlessAPackWasChecked)
     const auto said = [&](const std::string& log) {
         return dir.File(log) + ": no \"#Format: BIN\" record, nothing rebuilt\n";
     };
+    const auto failed = [&](const std::string& log) { return "extract-insert-batch: " + said(log); };
     const std::string opened = "Opened " + dir.File("DATA.BIN") + "\n";
     const std::string checked = "DATA.BIN: no file changed, pack left as it was\n";
     const struct {
@@ -315,7 +415,7 @@ TEST(BatchDriver, LogNamingNoPackFailsTheRunUnlessAPackWasChecked)
         std::string Err;
     } rows[] = {
         {"lower.log", 1, opened + said("lower.log") + "Operation complete!\n", ""},
-        {"-q lower.log joined.log", 1, "Operation complete!\n", said("lower.log") + said("joined.log")},
+        {"-q lower.log joined.log", 1, "Operation complete!\n", failed("lower.log") + failed("joined.log")},
         {"joined.log packs.log", 0, said("joined.log") + opened + checked + "Operation complete!\n", ""},
         {"--dry-run packs.log lower.log", 0,
          opened + checked + opened + said("lower.log") + "Operation complete!\n", ""},
@@ -360,6 +460,43 @@ TEST(BatchDriver, ProgressLinesOnlyWhenAskedForAndQuietKeepsOnlyTheEnd)
         EXPECT_EQ(run.Out, row.Out) << row.Options;
         EXPECT_EQ(run.Err, row.Err) << row.Options;
     }
+}
+
+// On a terminal the progress bar is redrawn in place: a long name is cut so
+// that the line never reaches the terminal's last column, where it would
+// wrap and scroll. script(1) gives the driver a terminal of 60 columns.
+TEST(BatchDriver, ProgressBarOnATerminalFitsItsWidth)
+{
+    EIT_SKIP_ON_WINDOWS("no pseudo terminals on Windows");
+    if (!std::filesystem::exists("/usr/bin/script"))
+        GTEST_SKIP() << "no script(1)";
+    TempDir dir;
+    const std::string pack = "a_pack_with_a_rather_long_name_that_goes_on_0042.BIN";
+    PackBuilder builder;
+    for (int slot = 0; slot < 200; ++slot)
+        builder.Entry(slot, 1);
+    WriteFile(dir.File(pack), builder.Bytes());
+    WriteFile(dir.File("ext.txt"), std::string(200, '\n'));
+    const DriverRun run = test::RunProgram(
+        dir, dir.Path(),
+        {"/usr/bin/script", "-qc",
+         std::string("stty cols 60; exec ") + EIT_BATCH_DRIVER + " -e ext.txt -o " + dir.File("out") + " " + pack,
+         "/dev/null"});
+    ASSERT_EQ(run.Status, 0) << run.Out << run.Err;
+    int bars = 0;
+    std::string drawn = run.Out;
+    for (std::size_t at; (at = drawn.find("\033[K")) != std::string::npos;)
+        drawn.erase(at, 3);
+    for (std::size_t start = 0, end; start < drawn.size(); start = end + 1) {
+        end = std::min(drawn.find_first_of("\r\n", start), drawn.size());
+        const std::string line = drawn.substr(start, end - start);
+        EXPECT_LE(line.size(), 59U) << line;
+        if (line.starts_with("[")) {
+            ++bars;
+            EXPECT_TRUE(line.ends_with("...042.BIN...")) << line;
+        }
+    }
+    EXPECT_GT(bars, 0) << run.Out;
 }
 
 // Writes dir/DATA.BIN with a one-sector entry in each of its first slots,
@@ -515,8 +652,45 @@ TEST(BatchDriver, OutputFolderThatCannotBeCheckedIsRefused)
         const DriverRun run = RunDriver(dir, "--extlist " + dir.File("ext.txt") + " --output " + output + " "
                                            + dir.File("DATA.BIN"));
         EXPECT_EQ(run.Status, 1) << output;
-        EXPECT_EQ(run.Err, "Cannot create directory " + output + "\n");
+        EXPECT_EQ(run.Err, "extract-insert-batch: Cannot create directory " + output + "\n");
         EXPECT_EQ(run.Out, "");
+    }
+}
+
+// Whatever the batch can see before it starts refuses it before the output
+// folder is made: no empty folders are left behind.
+TEST(BatchDriver, RefusedBatchLeavesNoOutputFolder)
+{
+    TempDir dir;
+    WriteFile(dir.File("DATA.BIN"), PackBuilder().Entry(0, 1).Entry(1, 1).Bytes());
+    WriteFile(dir.File("b/DATA.BIN"), PackBuilder().Bytes());
+    WriteFile(dir.File("SHORT.BIN"), "x");
+    WriteFile(dir.File("ext.txt"), "tim\r\ntim\r\n");
+    WriteFile(dir.File("short.txt"), "tim\r\n");
+    WriteFile(dir.File("bad.txt"), "tim\r\nt/m\r\n");
+    WriteFile(dir.File("r.log"), "#Format: BIN\r\n");
+    const std::string failed = "extract-insert-batch: ";
+    const struct {
+        std::string Args;
+        std::string Err;
+    } rows[] = {
+        {"DATA.BIN NONE.BIN", "Cannot open file " + dir.File("NONE.BIN") + "\n"},
+        {"DATA.BIN SHORT.BIN", "Data pack " + dir.File("SHORT.BIN") + " is shorter than its 65536-byte directory\n"},
+        {"-e none.txt DATA.BIN", "Cannot open file " + dir.File("none.txt") + "\n"},
+        {"-e short.txt DATA.BIN", "List index out of bounds (1)\n"},
+        {"-e bad.txt DATA.BIN", "Extension list " + dir.File("bad.txt") + " line 2: \"t/m\" cannot be a file extension\n"},
+        {"DATA.BIN " + test::NativePath("b/DATA.BIN"),
+         "Packs " + dir.File("DATA.BIN") + " and " + dir.File("b/DATA.BIN") + " would write the same files below "
+             + dir.File("new/out") + "; extract them separately or scan their folder\n"},
+        {"--mode log r.log none.log", "Cannot open file " + dir.File("none.log") + "\n"},
+        {"-T none.txt", "Cannot open file none.txt\n"},
+    };
+    for (const auto& row : rows) {
+        const DriverRun run = RunDriver(dir, "-e ext.txt -o " + dir.File("new/out") + " " + row.Args);
+        EXPECT_EQ(run.Status, 1) << row.Args;
+        EXPECT_TRUE(run.Err.starts_with(failed + row.Err)) << row.Args << '\n' << run.Err;
+        EXPECT_EQ(run.Out, "") << row.Args;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("new"))) << row.Args;
     }
 }
 
@@ -527,14 +701,15 @@ TEST(BatchDriver, FailurePrintsTheExactMessageAndExitsNonZero)
     const DriverRun run = RunDriver(dir, "--extlist " + dir.File("ext.txt") + " --output " + dir.File("out") + " "
                                        + dir.File("X.BIN"));
     EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Err, "Cannot open file " + dir.File("X.BIN") + "\n");
+    EXPECT_EQ(run.Err, "extract-insert-batch: Cannot open file " + dir.File("X.BIN") + "\n");
     EXPECT_EQ(run.Out, "");
-    EXPECT_FALSE(std::filesystem::exists(dir.File("out/result.log")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out")));
 
     const DriverRun noList = RunDriver(dir, "--extlist " + dir.File("none.txt") + " --output " + dir.File("out") + " "
                                           + dir.File("ext.txt"));
     EXPECT_EQ(noList.Status, 1);
-    EXPECT_EQ(noList.Err, "Data pack " + dir.File("ext.txt") + " is shorter than its 65536-byte directory\n");
+    EXPECT_EQ(noList.Err,
+              "extract-insert-batch: Data pack " + dir.File("ext.txt") + " is shorter than its 65536-byte directory\n");
 }
 
 // A dry run belongs to mode log: elsewhere it would write for real. It
@@ -580,6 +755,27 @@ TEST(BatchDriver, UsageErrorsExitWithTwo)
     EXPECT_NE(badMode.Err.find("--mode takes bin, log or lst, not zip"), std::string::npos);
     for (const char* args : {"--quiet=yes -o out x.bin", "-o", "--list", "-x -o out x.bin", "--list --scan=d x.bin"})
         EXPECT_EQ(RunDriver(dir, args).Status, 2) << args;
+
+    const struct {
+        std::string Args;
+        std::string Said;
+    } rows[] = {
+        {"-qx -o out x.bin", "unknown option -x"},
+        {"--bogus=1 -o out x.bin", "unknown option --bogus"},
+        {"--m lst -o out x.lst", "option --m is ambiguous"},
+        {"--quiet=yes -o out x.bin", "option --quiet takes no value"},
+        {"x.bin -qo", "option -o needs a value"},
+        {"x.bin --out", "option --output needs a value"},
+        {"-o out --type lst x.bin", "--type needs --scan"},
+        {"-o out -T list.txt --scan .", "--scan collects the input files; give no FILE with it"},
+        {"--make-extlist -T two.txt", "--make-extlist writes the list of one pack; give one PACK"},
+    };
+    WriteFile(dir.File("two.txt"), "a.bin\nb.bin\n");
+    for (const auto& row : rows) {
+        const DriverRun run = RunDriver(dir, row.Args);
+        EXPECT_EQ(run.Status, 2) << row.Args;
+        EXPECT_EQ(run.Err, "extract-insert-batch: " + row.Said + "\nTry 'extract-insert-batch --help'.\n") << row.Args;
+    }
 }
 
 } // namespace

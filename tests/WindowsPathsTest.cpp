@@ -196,7 +196,7 @@ TEST(WindowsPaths, ListsAndLogsThatAreNotUtf8AreRefused)
         args.insert(args.end(), row.Args.begin(), row.Args.end());
         const test::CommandRun run = test::RunProgram(dir, dir.Path(), args);
         EXPECT_EQ(run.Status, 1) << row.File;
-        EXPECT_EQ(run.Err, row.File + " is not UTF-8 text\n");
+        EXPECT_EQ(run.Err, "extract-insert-batch: " + row.File + " is not UTF-8 text\n");
     }
 }
 

@@ -259,8 +259,6 @@ int ParseArguments(const std::vector<std::string>& args, Options& options)
             return UsageError("--scan does not go with --list or --make-extlist");
         if (noInput)
             return UsageError("no pack given");
-        if (options.Task == Action::MakeExtList && options.Inputs.size() > 1 && options.Output.empty())
-            return UsageError("--make-extlist writes the list of one pack; give one PACK, or -o DIR");
         return -1;
     }
     if (options.Output.empty())
@@ -300,8 +298,8 @@ int AddListedInputs(Options& options)
                  + (options.FileLists.size() > 1 ? " or the other lists" : ""));
         return 1;
     }
-    if (options.Task == Action::MakeExtList && options.Inputs.size() > 1)
-        return UsageError("--make-extlist writes the list of one pack; give one PACK");
+    if (options.Task == Action::MakeExtList && options.Inputs.size() > 1 && options.Output.empty())
+        return UsageError("--make-extlist writes the list of one pack; give one PACK, or -o DIR");
     return -1;
 }
 

@@ -269,7 +269,7 @@ TEST(BatchDriver, ExtensionListFailuresSayWhatToDo)
         const DriverRun run = RunDriver(dir, "-e " + row.List + " -o " + dir.File("out") + " " + dir.File("DATA.BIN"));
         EXPECT_EQ(run.Status, 1) << row.List;
         EXPECT_EQ(run.Err, "extract-insert-batch: " + row.Message + "\n" + (row.Hint ? hint : "")) << row.List;
-        EXPECT_EQ(test::ListTree(dir.File("out")), "") << row.List; // refused before the first file
+        EXPECT_FALSE(std::filesystem::exists(dir.File("out"))) << row.List; // refused before the folder is made
     }
     const DriverRun pack = RunDriver(dir, "-e " + dir.File("short.txt") + " -o " + dir.File("out") + " NONE.BIN");
     EXPECT_EQ(pack.Err, "extract-insert-batch: Cannot open file " + dir.File("NONE.BIN") + "\n");
@@ -292,8 +292,10 @@ TEST(BatchDriver, AFolderOfListsServesEachPackItsOwn)
     WriteFile(dir.File("lists/B.txt"), "tim\r\nwav\r\n");
     const DriverRun again = RunDriver(dir, "--make-extlist -o lists" + packs);
     EXPECT_EQ(again.Status, 1);
-    EXPECT_EQ(again.Err, "Extension list " + test::NativePath("lists/A.txt") + " exists; remove it to make a new one\n"
-                             "Extension list " + test::NativePath("lists/B.txt") + " exists; remove it to make a new one\n");
+    EXPECT_EQ(again.Err, "extract-insert-batch: Extension list " + test::NativePath("lists/A.txt")
+                             + " exists; remove it to make a new one\n"
+                               "extract-insert-batch: Extension list " + test::NativePath("lists/B.txt")
+                             + " exists; remove it to make a new one\n");
 
     const struct {
         const char* List;
@@ -768,7 +770,7 @@ TEST(BatchDriver, UsageErrorsExitWithTwo)
         {"x.bin --out", "option --output needs a value"},
         {"-o out --type lst x.bin", "--type needs --scan"},
         {"-o out -T list.txt --scan .", "--scan collects the input files; give no FILE with it"},
-        {"--make-extlist -T two.txt", "--make-extlist writes the list of one pack; give one PACK"},
+        {"--make-extlist -T two.txt", "--make-extlist writes the list of one pack; give one PACK, or -o DIR"},
     };
     WriteFile(dir.File("two.txt"), "a.bin\nb.bin\n");
     for (const auto& row : rows) {

@@ -737,7 +737,8 @@ bool WriteInPlace(const std::string& path, std::string_view data, bool append)
         return written;
     // Network file systems may report a failed write only here.
     if (written)
-        ::truncate(path.c_str(), kept);
+        while (::truncate(path.c_str(), kept) != 0 && errno == EINTR) {
+        }
     return false;
 }
 

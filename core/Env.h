@@ -167,7 +167,9 @@ private:
 // end when append is true, otherwise over its old content, which is
 // dropped. For files that grow a record at a time and must be whole after
 // each, where an AtomicFile would copy all that came before. False when the
-// file cannot be opened or written to, or the write is cut short.
+// file cannot be opened or written to, or the write is cut short; the file
+// then holds what it held before (when appending) or nothing, never part of
+// data.
 bool WriteInPlace(const std::string& path, std::string_view data, bool append);
 
 // Puts the names given in folder ("" for the working directory) on the
@@ -313,16 +315,16 @@ void RemoveTemporaries();
 // Windows).
 void ForceNamedTemporaries(bool named);
 
-// Test seam: failures planned on purpose, met by every AtomicFile and
-// ReadOnlyFile until ClearFaultPlan(). A failure looks to the caller as the
-// system's own would. Writes and bytes are counted from SetFaultPlan() on,
-// over all files; copies between files go through reads and writes while a
-// plan is set.
+// Test seam: failures planned on purpose, met by every AtomicFile,
+// ReadOnlyFile and WriteInPlace() until ClearFaultPlan(). A failure looks to
+// the caller as the system's own would. Writes and bytes are counted from
+// SetFaultPlan() on, over all files; copies between files go through reads
+// and writes while a plan is set.
 struct FaultPlan {
     int FailWriteNumber = 0;              // the n-th write fails (from 1); 0: none
     std::uint64_t NoSpaceAfterBytes = 0;  // a write fails once more would be written; 0: never
     bool FailRead = false;                // every read fails
-    bool FailSync = false;                // AtomicFile::Sync() fails
+    bool FailSync = false;                // AtomicFile::Sync() and WriteInPlace()'s close fail
     bool FailRename = false;              // Commit() cannot name the file
     bool FailFolderSync = false;          // SyncFolder() and Commit()'s flush fail
     bool NoUnnamedTemporaries = false;    // as ForceNamedTemporaries(true)

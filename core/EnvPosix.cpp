@@ -713,16 +713,34 @@ bool WriteInPlace(const std::string& path, std::string_view data, bool append)
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (append ? O_APPEND : O_TRUNC), 0666);
     if (fd < 0)
         return false;
+    // A failed write goes back to this length: a record cut short would be
+    // read as part of the next one.
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return false;
+    }
+    const off_t kept = append ? st.st_size : 0;
     bool written = true;
     while (written && !data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
+        const ssize_t n = faults::WriteFails(data.size()) ? (errno = ENOSPC, -1) : ::write(fd, data.data(), data.size());
         if (n < 0 && errno == EINTR)
             continue;
         written = n > 0;
         if (written)
             data.remove_prefix(static_cast<std::size_t>(n));
     }
-    return ::close(fd) == 0 && written;
+    written = written && !faults::SyncFails();
+    if (!written)
+        while (::ftruncate(fd, kept) != 0 && errno == EINTR) {
+        }
+    if (::close(fd) == 0)
+        return written;
+    // Network file systems may report a failed write only here.
+    if (written)
+        while (::truncate(path.c_str(), kept) != 0 && errno == EINTR) {
+        }
+    return false;
 }
 
 std::string HomeFolder()

@@ -776,19 +776,28 @@ std::string CurrentDirectory()
 
 bool WriteInPlace(const std::string& path, std::string_view data, bool append)
 {
-    // Without FILE_WRITE_DATA every write of an append handle goes to the end.
-    const DWORD access = append ? FILE_APPEND_DATA : GENERIC_WRITE;
-    const HANDLE handle = ::CreateFileW(SystemPath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    const HANDLE handle = ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
-    bool written = append || ::SetEndOfFile(handle);
+    // A failed write goes back to this length: a record cut short would be
+    // read as part of the next one.
+    LARGE_INTEGER kept{};
+    if (append ? !::GetFileSizeEx(handle, &kept) || !::SetFilePointerEx(handle, kept, nullptr, FILE_BEGIN)
+               : !::SetEndOfFile(handle)) {
+        ::CloseHandle(handle);
+        return false;
+    }
+    bool written = true;
     while (written && !data.empty()) {
         DWORD n = 0;
-        written = ::WriteFile(handle, data.data(), static_cast<DWORD>(std::min(data.size(), kMaxIo)), &n, nullptr)
-            && n > 0;
+        const DWORD want = static_cast<DWORD>(std::min(data.size(), kMaxIo));
+        written = !faults::WriteFails(want) && ::WriteFile(handle, data.data(), want, &n, nullptr) && n > 0;
         data.remove_prefix(n);
     }
+    written = written && !faults::SyncFails();
+    if (!written && ::SetFilePointerEx(handle, kept, nullptr, FILE_BEGIN))
+        ::SetEndOfFile(handle);
     return ::CloseHandle(handle) && written;
 }
 

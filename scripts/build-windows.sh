@@ -29,4 +29,19 @@ wineboot --init >/dev/null 2>&1
 
 (cd "$dir" && ctest --output-on-failure --parallel 2)
 (cd "$dir" && cpack -G ZIP >/dev/null)
+
+# The zip's programs carry no debug information, and its README keeps
+# Windows' line ends.
+rm -rf "$dir/zip-check" && mkdir "$dir/zip-check"
+(cd "$dir/zip-check" && cmake -E tar xf ../extract-insert-batch-*-win64.zip)
+for exe in "$dir"/zip-check/*/*.exe; do
+    if x86_64-w64-mingw32-objdump -h "$exe" | grep -q '\.debug_'; then
+        echo "build-windows.sh: ${exe##*/} in the zip is not stripped" >&2
+        exit 1
+    fi
+done
+if grep -qv $'\r$' "$dir"/zip-check/*/README.txt; then
+    echo "build-windows.sh: README.txt in the zip has lines without CR LF" >&2
+    exit 1
+fi
 echo "Windows package: $dir/$(cd "$dir" && ls extract-insert-batch-*-win64.zip)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the tool needs and that are missing.
 #   install-deps.sh          what building and running the program needs
-#   install-deps.sh --test   also what the tests, fuzzing and screenshots need
+#   install-deps.sh --test   also what the tests, fuzzing, screenshots and the
+#                            .deb need
 #   install-deps.sh --windows  what the Windows cross-build and its tests need
 # When everything is there already, nothing is installed and no root is needed.
 set -euo pipefail
@@ -17,6 +18,8 @@ case "${1:-}" in
 esac
 if [ "${1:-}" = "--test" ]; then
     packages+=(libgtest-dev libgmock-dev clang libclang-rt-14-dev imagemagick xvfb xauth dpkg-dev file)
+    # The .deb: its manual pages, the check of the package and of the completion.
+    packages+=(help2man lintian bash-completion)
 fi
 
 missing=()

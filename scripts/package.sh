@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Release configuration with a multi-config generator in DIR
 # (default build-pkg), runs the tests there, installs into a staging folder,
-# makes the .deb with cpack, installs it and starts both programs from it.
+# makes the .deb with cpack, checks it with lintian, installs it and starts
+# both programs from it.
 # Needs root for the last step (dpkg -i).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,7 +17,9 @@ stage="$PWD/$dir/stage"
 rm -rf "$stage"
 cmake --install "$dir" --config Release --prefix "$stage" >/dev/null
 for file in bin/extract-insert-tool bin/extract-insert-batch share/applications/extract-insert-tool.desktop \
-        share/icons/hicolor/128x128/apps/extract-insert-tool.png; do
+        share/icons/hicolor/128x128/apps/extract-insert-tool.png share/man/man1/extract-insert-tool.1.gz \
+        share/man/man1/extract-insert-batch.1.gz share/bash-completion/completions/extract-insert-batch \
+        share/doc/extract-insert-tool/copyright share/doc/extract-insert-tool/changelog.Debian.gz; do
     [ -e "$stage/$file" ] || { echo "package.sh: cmake --install did not install $file" >&2; exit 1; }
 done
 ls "$stage"/lib/*/qt6/plugins/designer/*.so >/dev/null
@@ -24,6 +27,8 @@ ls "$stage"/lib/*/qt6/plugins/designer/*.so >/dev/null
 (cd "$dir" && cpack -G DEB -C Release >/dev/null)
 deb=$(ls "$dir"/extract-insert-tool_*.deb)
 echo "== $deb"
+# Errors fail the build; warnings are shown.
+lintian --fail-on error "$deb"
 dpkg -i "$deb" >/dev/null
 extract-insert-batch --version
 extract-insert-tool --version

@@ -58,7 +58,7 @@ TEST(BatchDriver, WritesTheStoredResultLogAndTheEntriesByteForByte)
     EXPECT_EQ(ReadFile(dir.File("out/RAW/DATA_0002.raw")), builder.EntryData(2));
     EXPECT_EQ(ReadFile(dir.File("out/BIN/DATA_1FFF.bin")), builder.EntryData(0x1FFF));
 
-    std::string expected = test::NativePath(ReadFile(EIT_TEST_DATA "/driver-result.log"));
+    std::string expected = test::NativePath(ReadFile(test::DataFile("driver-result.log")));
     for (std::size_t at; (at = expected.find("@DIR@")) != std::string::npos;)
         expected.replace(at, 5, dir.Path());
     EXPECT_TRUE(ReadFile(dir.File("out/result.log")) == expected) << "result.log differs from the stored one";

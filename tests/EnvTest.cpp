@@ -167,6 +167,38 @@ TEST(WriteInPlace, FailsWhereNoFileCanBeWritten)
     }
 }
 
+// A write that fails leaves no part of its data: appending, the file holds
+// what it held; replacing, it is empty.
+TEST(WriteInPlace, AFailedWriteLeavesNoPartOfItsData)
+{
+    TempDir dir;
+    const struct {
+        const char* Name;
+        FaultPlan Plan;
+        bool Append;
+        std::string After;
+    } rows[] = {
+        {"AppendWrite", {.FailWriteNumber = 1}, true, "old\r\n"},
+        {"AppendNoSpace", {.NoSpaceAfterBytes = 3}, true, "old\r\n"},
+        {"AppendClose", {.FailSync = true}, true, "old\r\n"},
+        {"ReplaceWrite", {.FailWriteNumber = 1}, false, ""},
+        {"ReplaceClose", {.FailSync = true}, false, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const std::string path = dir.File(row.Name);
+        WriteFile(path, "old\r\n");
+        SetFaultPlan(row.Plan);
+        const bool written = WriteInPlace(path, "new record\r\n", row.Append);
+        ClearFaultPlan();
+        EXPECT_FALSE(written);
+        EXPECT_EQ(ReadFile(path), row.After);
+        // The next write lands where the failed one would have.
+        EXPECT_TRUE(WriteInPlace(path, "next\r\n", true));
+        EXPECT_EQ(ReadFile(path), row.After + "next\r\n");
+    }
+}
+
 TEST(ReadOnlyFile, ReadsAndCopiesAtOffsetsBeyondFourGibibytes)
 {
     TempDir dir;

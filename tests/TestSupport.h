@@ -8,6 +8,7 @@
 // that needs it skips there with EIT_SKIP_ON_WINDOWS.
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -182,7 +183,31 @@ std::string ErrorOf(Call&& call, std::string none = "no error")
     return none;
 }
 
+// Where the tests find the batch driver and their data files: where the
+// build put them, unless the environment names a copy in EIT_TEST_BATCH_DRIVER
+// and EIT_TEST_DATA (scripts/test.sh runs a copy as a user who cannot reach
+// the build). The names the build compiled in stay the fallback.
+inline std::string FromEnvironment(const char* name, const char* fallback)
+{
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+#ifdef EIT_TEST_DATA
+inline std::string DataFile(std::string_view name)
+{
+    return FromEnvironment("EIT_TEST_DATA", EIT_TEST_DATA) + "/" + std::string(name);
+}
+#endif
 #ifdef EIT_BATCH_DRIVER
+inline const std::string& BatchDriver()
+{
+    static const std::string driver = FromEnvironment("EIT_TEST_BATCH_DRIVER", EIT_BATCH_DRIVER);
+    return driver;
+}
+// Every test names the driver as EIT_BATCH_DRIVER and so meets the copy.
+#undef EIT_BATCH_DRIVER
+#define EIT_BATCH_DRIVER (::eit::test::BatchDriver())
+
 // Runs the batch driver with the words of args in folder cwd (dir's own
 // folder when empty).
 inline CommandRun RunDriver(const TempDir& dir, const std::string& args, std::string cwd = {})

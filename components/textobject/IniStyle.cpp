@@ -3,6 +3,7 @@
 
 #include "TextObject.h"
 
+#include "FileError.h"
 #include "FileUtil.h"
 #include "TextMarkers.h"
 
@@ -209,8 +210,10 @@ void TTextObject::WriteINI(std::string_view text)
         return;
     const auto number = static_cast<std::uint32_t>(FPosition++);
     const std::string record = BlockRecord(number, text);
-    if (!eit::WriteInPlace(FileName, record, true))
+    if (!eit::WriteInPlace(FileName, record, true)) {
         FStatus |= kStatusNotFound;
+        FLog.Add(eit::FileError::CannotWrite(FileName).what());
+    }
 }
 
 std::int32_t TTextObject::GetStringLength(std::string_view text) const

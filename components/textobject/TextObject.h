@@ -99,7 +99,8 @@ public:
     // Appends the block "[0x%08X]" CR LF text CR LF, numbered Position(), with
     // every LF of the text stored as CR LF; the text ends at its first zero
     // byte. Ignored when opened with omRead. A file that cannot be opened
-    // gets nothing; that, or a failed write, sets kStatusNotFound.
+    // gets nothing, and a failed write leaves the file as it was; either
+    // sets kStatusNotFound and adds "Cannot write file %s" to Log().
     void WriteINI(std::string_view text);
     // Sum of the sizes of all loaded texts (a missing block counts as an empty
     // text); -1 after omWrite, 0 when a gap emptied the index.

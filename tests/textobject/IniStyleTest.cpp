@@ -328,6 +328,8 @@ TEST_F(IniStyle, AWriteThatCannotOpenTheFileSetsTheNotFoundBit)
     text.Write("lost");
     EXPECT_EQ(text.Status(), TTextObject::kStatusNotFound);
     EXPECT_EQ(text.Position(), 1);
+    ASSERT_EQ(text.Log().Count(), 1);
+    EXPECT_EQ(text.Log().Get(0), "Cannot write file " + text.FileName);
     EXPECT_FALSE(eit::PathExists(text.FileName));
 }
 

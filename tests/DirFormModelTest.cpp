@@ -1,5 +1,6 @@
 #include "DirFormModel.h"
 
+#include "FileUtil.h"
 #include "Formats.h"
 #include "Guarded.h"
 #include "RecordingSkin.h"
@@ -121,8 +122,9 @@ TEST_F(DirFormModelTest, PickedFolderKeepsItsBytesUntilTheTextIsRetyped)
     Form.CallDialogClick();
     EXPECT_EQ(Skin.PickerStarts.back(), picked); // opened again where it was
 
-    Type(Skin.Field + "/sub");
-    EXPECT_EQ(Form.ScanDirPath(), picked + "/sub");
+    const std::string sub = std::string(1, eit::kPathSep) + "sub";
+    Type(Skin.Field + sub);
+    EXPECT_EQ(Form.ScanDirPath(), picked + sub);
     Type("/elsewhere");
     EXPECT_EQ(Form.ScanDirPath(), "/elsewhere");
 }

@@ -390,10 +390,10 @@ TEST_F(WindowModelTest, ScannedPackWithAnOddNameIsExtracted)
 
 TEST_F(WindowModelTest, ProjectListWithOddBytesSavesBackByteIdentical)
 {
-    const std::string list = "/data/caf\xe9.bin\r\nna\xefve.log\r\nplain\r\n";
+    const std::string list = "/data/" + kOddName + ".bin\r\nna\xc3\xafve.log\r\nplain\r\n";
     Add({File("list.lst", list)}, 2);
     ASSERT_EQ(Model.InputCount(), 3);
-    EXPECT_EQ(Model.InputEntry(0), "/data/caf\xe9.bin"); // what the batch and the replay get
+    EXPECT_EQ(Model.InputEntry(0), "/data/" + kOddName + ".bin"); // what the batch and the replay get
     Skin.Saves.push_back(Dir.File("saved.lst"));
     Model.BSaveListClick();
     EXPECT_EQ(ReadFile(Dir.File("saved.lst")), list);

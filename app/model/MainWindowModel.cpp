@@ -54,12 +54,11 @@ MainWindowModel::~MainWindowModel() = default;
 template <typename Handler>
 void MainWindowModel::Guarded(Handler&& handler)
 {
-    RunShowingErrors([this](const std::string& text) { FSkin.ShowMessage(text, kWindowCaption); },
-                     std::forward<Handler>(handler));
+    const auto showError = [this](const std::string& text) { FSkin.ShowMessage(text, kWindowCaption); };
+    RunShowingErrors(showError, std::forward<Handler>(handler));
     if (FCloseRequested && !FBatch.Running()) {
         FCloseRequested = false;
-        RunShowingErrors([this](const std::string& text) { FSkin.ShowMessage(text, kWindowCaption); },
-                         [this] { FSkin.CloseWindow(); });
+        RunShowingErrors(showError, [this] { FSkin.CloseWindow(); });
     }
 }
 

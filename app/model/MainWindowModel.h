@@ -88,7 +88,6 @@ public:
     BatchState& State() { return FState; }
     Batch& BatchRun() { return FBatch; }
     const std::vector<std::string>& Entries() const { return FEntries; }
-    const std::string& OpenFolder() const { return FSelectLogDir; }
 
     // BatchView
     int InputCount() const override;

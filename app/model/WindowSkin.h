@@ -101,7 +101,8 @@ public:
     virtual void ShowTypes(const std::vector<std::string>& descriptions, int current) = 0;
     // Shows a folder's bytes in the field and returns the field's text as
     // bytes, as the skin reports the user's typing (a name that is not
-    // valid in the field's encoding comes back changed).
+    // valid in the field's encoding comes back changed). At every showing the
+    // model also hands back the field's own text this way.
     virtual std::string ShowFolder(const std::string& folder) = 0;
     virtual void SetOkEnabled(bool enabled) = 0;
     // "Select Directory" as MainWindowSkin::AskDirectory.

@@ -15,7 +15,8 @@ namespace eit {
 // The main window's buttons, named as on the form.
 enum class MainButton { AddLog, SaveList, RemLog, ClearAll, Process, ProcessDir, Exit, ExtList, SaveLog, Stop };
 
-// One filter of an open/save dialog: "Data Packs" and "*.bin".
+// One filter of an open/save dialog: its description as the dialog shows it
+// ("Data Packs (*.bin)") and its mask ("*.bin").
 struct DialogFilter {
     std::string Description;
     std::string Mask;

@@ -17,6 +17,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QPainter>
 #include <QScreen>
 #include <QUrl>
 
@@ -42,13 +43,27 @@ QString FromPath(const std::string& path)
     return ShownPath(QByteArray::fromStdString(path));
 }
 
+// A dropped file's name as the file system holds it. The URL's
+// percent-encoded form keeps bytes that are not UTF-8, which its decoded
+// text would turn into replacement characters.
+std::string DroppedPath(const QUrl& url)
+{
+#ifdef Q_OS_WIN
+    return ToPath(url.toLocalFile());
+#else
+    if (!url.host().isEmpty())
+        return ToPath(url.toLocalFile()); // a share's name: Qt's form of it
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+#endif
+}
+
 std::vector<std::string> DroppedPaths(const QMimeData* data)
 {
     std::vector<std::string> paths;
     if (data)
         for (const QUrl& url : data->urls())
             if (url.isLocalFile())
-                paths.push_back(ToPath(url.toLocalFile()));
+                paths.push_back(DroppedPath(url));
     return paths;
 }
 
@@ -106,6 +121,9 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
     ui->LogList->viewport()->setAcceptDrops(true);
     ui->LogList->installEventFilter(this);
     ui->LogList->viewport()->installEventFilter(this);
+    // A status longer than its line is drawn cut in the middle, so that
+    // the file name at its end stays in sight; the tooltip holds it whole.
+    ui->CurrentMessage->installEventFilter(this);
 
     // The components the form carries for its users; the tool itself does
     // not call them.
@@ -185,6 +203,7 @@ bool TMainForm::IsEnabled(eit::MainButton button) const
 void TMainForm::SetStatus(const std::string& text)
 {
     ui->CurrentMessage->setText(FromText(text));
+    ui->CurrentMessage->setToolTip(ui->CurrentMessage->text());
 }
 
 void TMainForm::SetExtracted(const std::string& caption)
@@ -297,6 +316,14 @@ void TMainForm::CloseWindow()
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui->CurrentMessage && event->type() == QEvent::Paint) {
+        QLabel* label = ui->CurrentMessage;
+        QPainter painter(label);
+        const QRect room = label->contentsRect();
+        painter.drawText(room, static_cast<int>(label->alignment()),
+                         label->fontMetrics().elidedText(label->text(), Qt::ElideMiddle, room.width()));
+        return true;
+    }
     if (watched != ui->LogList && watched != ui->LogList->viewport())
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {

@@ -568,7 +568,13 @@ TEST_F(WindowModelTest, FinalCountStaysUntilTheNextBatchStarts)
 
 TEST_F(WindowModelTest, ChosenExtensionListShowsInTheStatusLine)
 {
-    EXPECT_EQ(Skin.Status, "Extension list: " + eit::DefaultExtListPath());
+    EXPECT_EQ(Skin.Status, "Extension list: " + eit::DefaultExtListPath()
+                  + (eit::PathExists(eit::DefaultExtListPath()) ? "" : " (not found)"));
+    // A list that is not there is said as soon as it is chosen.
+    Skin.ExtLists.push_back(Dir.File("lists/gone.txt"));
+    Model.BExtListClick();
+    EXPECT_EQ(Skin.Status, "Extension list: " + Dir.File("lists/gone.txt") + " (not found)");
+    Model.State().ExtListPath = Dir.File("extlist.txt");
     Skin.ExtLists.push_back(""); // cancelled
     Model.BExtListClick();
     EXPECT_EQ(Model.State().ExtListPath, Dir.File("extlist.txt"));
@@ -576,7 +582,7 @@ TEST_F(WindowModelTest, ChosenExtensionListShowsInTheStatusLine)
     const std::string chosen = File("lists/mine.txt", "tim\n\n");
     Skin.ExtLists.push_back(chosen);
     Model.BExtListClick();
-    EXPECT_EQ(Skin.ExtListStarts, (Strings{Dir.File("extlist.txt"), Dir.File("extlist.txt")}));
+    EXPECT_EQ(Skin.ExtListStarts, Strings(3, Dir.File("extlist.txt")));
     EXPECT_EQ(Model.State().ExtListPath, chosen);
     EXPECT_EQ(Skin.Status, "Extension list: " + chosen);
 

@@ -380,7 +380,9 @@ void MainWindowModel::BExtListClick()
 
 void MainWindowModel::ShowExtListStatus()
 {
-    FSkin.SetStatus("Extension list: " + FState.ExtListPath);
+    // Said here, before a batch is refused for it.
+    const bool missing = KindOf(FState.ExtListPath) == FileKind::Missing;
+    FSkin.SetStatus("Extension list: " + FState.ExtListPath + (missing ? " (not found)" : ""));
 }
 
 void MainWindowModel::ResultsEdited()

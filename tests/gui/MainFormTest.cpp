@@ -93,8 +93,9 @@ protected:
     {
         QMimeData data;
         QList<QUrl> urls;
+        // As file managers send them: the name's bytes percent-encoded.
         for (const std::string& path : paths)
-            urls << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path)));
+            urls << QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
         data.setUrls(urls);
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(ui.LogList->viewport(), &enter);
@@ -104,7 +105,10 @@ protected:
         QApplication::sendEvent(ui.LogList->viewport(), &drop);
         return drop.isAccepted();
     }
-    QString ExtListStatus(const std::string& list) const { return QString::fromStdString("Extension list: " + list); }
+    QString ExtListStatus(const std::string& list) const
+    {
+        return QString::fromStdString("Extension list: " + list + (eit::PathExists(list) ? "" : " (not found)"));
+    }
 
     FreshSettings Settings;
     std::string SavedDir;
@@ -154,6 +158,8 @@ TEST_F(MainFormTest, WindowStartsAsItsFormDescribes)
     EXPECT_EQ(Form.State().ProcessingMode, 0);
     EXPECT_EQ(Form.State().StartDir, Dir.Path() == eit::CurrentDirectory() ? SavedDir : Form.State().StartDir);
     EXPECT_EQ(ui.CurrentMessage->text(), ExtListStatus(eit::DefaultExtListPath()));
+    // Drawn cut to its line when long; the tooltip shows it whole.
+    EXPECT_EQ(ui.CurrentMessage->toolTip(), ui.CurrentMessage->text());
 }
 
 TEST_F(MainFormTest, ProcessGroupPaintsNothingUnderItsControls)
@@ -403,6 +409,11 @@ TEST_F(MainFormTest, DropsOnTheListReachTheModel)
     ASSERT_EQ(Form.Model().InputCount(), 1);
     EXPECT_EQ(Form.Model().InputEntry(0), Dir.File("packs/" + kLatin1Name + ".bin"));
     EXPECT_TRUE(Form.State().ScannedList);
+
+    // A name that is not UTF-8 keeps its bytes.
+    EXPECT_TRUE(Drop({Dir.File("packs/" + kLatin1Name + ".bin")}));
+    ASSERT_EQ(Form.Model().InputCount(), 1);
+    EXPECT_EQ(Form.Model().InputEntry(0), Dir.File("packs/" + kLatin1Name + ".bin"));
 
     EXPECT_FALSE(Drop({Dir.File("note.txt")}));
     EXPECT_FALSE(Drop({}));

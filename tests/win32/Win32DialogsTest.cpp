@@ -1,0 +1,177 @@
+#include "Env.h"
+#include "Form.h"
+#include "NativeDialogs.h"
+#include "RegistrySettings.h"
+#include "TestSupport.h"
+#include "Win32DirForm.h"
+#include "Win32DirectoryPicker.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using eit::test::TempDir;
+
+namespace {
+
+void Pump()
+{
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        eit::DispatchMessageOf(message);
+}
+
+// "Select Directory": what Ok does with the text, the question and the answer.
+struct PickerCase {
+    const char* Name;
+    const char* Typed;       // below the temporary folder; "" leaves the start
+    int Answer;              // to "Create it?"
+    bool Accepted;
+    bool Exists;             // the chosen folder exists afterwards
+    const char* Asked;       // the text of the box shown, "" for none
+};
+
+class PickerTest : public ::testing::TestWithParam<PickerCase> {};
+
+TEST_P(PickerTest, OkAcceptsAFolderOrAsks)
+{
+    const PickerCase& c = GetParam();
+    TempDir temp;
+    eit::test::WriteFile(temp.File("file.txt"), "x");
+    std::vector<std::string> asked;
+    eit::Win32DirectoryPicker picker(nullptr, temp.Path(),
+                                     [&](HWND, const std::string& text, const std::string& caption, UINT) {
+                                         EXPECT_EQ("Select Directory", caption);
+                                         asked.push_back(text);
+                                         return c.Answer;
+                                     });
+    EXPECT_EQ("Select Directory", eit::WindowTextOf(picker.Handle()));
+    EXPECT_EQ(temp.Path(), eit::WindowTextOf(::GetDlgItem(picker.Handle(), eit::Win32DirectoryPicker::kEditId)));
+    if (*c.Typed)
+        eit::SetWindowTextOf(::GetDlgItem(picker.Handle(), eit::Win32DirectoryPicker::kEditId), c.Typed);
+    ::SendMessageW(::GetDlgItem(picker.Handle(), IDOK), BM_CLICK, 0, 0);
+
+    const std::string chosen = *c.Typed ? temp.File(c.Typed) : temp.Path();
+    EXPECT_EQ(c.Accepted, picker.Accepted());
+    EXPECT_EQ(c.Accepted, picker.Finished());
+    EXPECT_EQ(chosen, picker.Directory());
+    EXPECT_EQ(c.Exists, eit::KindOf(chosen) == eit::FileKind::Directory);
+    std::string expected = c.Asked;
+    if (const auto at = expected.find("%1"); at != std::string::npos)
+        expected.replace(at, 2, chosen);
+    EXPECT_EQ(expected.empty() ? std::vector<std::string>{} : std::vector<std::string>{expected}, asked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, PickerTest,
+    ::testing::Values(PickerCase{"Start", "", IDYES, true, true, ""},
+                      PickerCase{"MissingYes", "new\\deeper", IDYES, true, true,
+                                 "The specified directory does not exist. Create it?"},
+                      PickerCase{"MissingNo", "new", IDNO, false, false,
+                                 "The specified directory does not exist. Create it?"},
+                      PickerCase{"AFile", "file.txt", IDOK, false, false, "%1 is a file, not a directory."}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(PickerTest, CancelAndEmptyTextLeaveWithoutAFolder)
+{
+    eit::Win32DirectoryPicker picker(nullptr, "", [](HWND, const std::string&, const std::string&, UINT) {
+        ADD_FAILURE() << "nothing to ask";
+        return IDNO;
+    });
+    ::SendMessageW(::GetDlgItem(picker.Handle(), IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(picker.Finished());
+    ::SendMessageW(::GetDlgItem(picker.Handle(), IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_TRUE(picker.Finished());
+    EXPECT_FALSE(picker.Accepted());
+}
+
+TEST(DirFormTest, DrawnAsTheFormWithFocusInTheField)
+{
+    eit::Win32DirForm form(nullptr);
+    int shown = 0;
+    form.OnShow = [&] {
+        ++shown;
+        form.SetTypes({"Data Packs (*.bin)", "Project lists (*.lst)"});
+        form.SetTypeIndex(0);
+    };
+    form.Show();
+    EXPECT_EQ(1, shown);
+    EXPECT_EQ("Directory to add", eit::WindowTextOf(form.Handle()));
+    RECT client{};
+    ::GetClientRect(form.Handle(), &client);
+    const int dpi = eit::WindowDpi(form.Handle());
+    EXPECT_EQ(eit::Scaled(418, dpi), client.right);
+    EXPECT_EQ(eit::Scaled(53, dpi), client.bottom);
+    EXPECT_EQ(form.Control(eit::Win32DirForm::kScanDir), ::GetFocus());
+    EXPECT_EQ("Ok", eit::WindowTextOf(form.Control(IDOK)));
+    EXPECT_EQ("Cancel", eit::WindowTextOf(form.Control(IDCANCEL)));
+    EXPECT_FALSE(::IsWindowEnabled(form.Control(IDOK)));
+    EXPECT_EQ(2, ::SendMessageW(form.Control(eit::Win32DirForm::kFilter), CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(0, form.TypeIndex());
+}
+
+TEST(DirFormTest, EnterIsOkOnlyWhileOkIsEnabled)
+{
+    eit::Win32DirForm form(nullptr);
+    int changes = 0;
+    form.OnFolderChange = [&] {
+        ++changes;
+        form.SetOkEnabled(!form.FolderText().empty());
+    };
+    form.Show();
+    HWND field = form.Control(eit::Win32DirForm::kScanDir);
+    ::PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+    Pump();
+    EXPECT_FALSE(form.Finished());
+    form.SetFolderText("C:\\games");
+    EXPECT_EQ(1, changes);
+    EXPECT_TRUE(::IsWindowEnabled(form.Control(IDOK)));
+    ::PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+    Pump();
+    EXPECT_TRUE(form.Finished());
+    EXPECT_TRUE(form.Accepted());
+    form.Show();
+    ::PostMessageW(field, WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump();
+    EXPECT_TRUE(form.Finished());
+    EXPECT_FALSE(form.Accepted());
+}
+
+TEST(CommonDialogTest, FilterAndChosenFilesInTheSystemsForm)
+{
+    EXPECT_EQ(std::wstring(L"Data Packs\0*.bin\0Text files\0*.txt\0\0", 35),
+              eit::CommonDialogFilter({{"Data Packs", "*.bin"}, {"Text files", "*.txt"}}));
+    struct Row {
+        std::wstring Buffer;
+        std::vector<std::string> Files;
+        std::string Folder;
+    };
+    const Row rows[] = {
+        {std::wstring(L"C:\\packs\\one.bin\0", 17), {"C:\\packs\\one.bin"}, "C:\\packs\\"},
+        {std::wstring(L"C:\\packs\0a.bin\0\u00e9.bin\0", 23), {"C:\\packs\\a.bin", "C:\\packs\\\xc3\xa9.bin"}, "C:\\packs"},
+        {std::wstring(L"\0", 1), {}, "unchanged"},
+    };
+    for (const Row& row : rows) {
+        std::string folder = "unchanged";
+        EXPECT_EQ(row.Files, eit::ChosenFiles(row.Buffer.c_str(), folder));
+        EXPECT_EQ(row.Folder, folder);
+    }
+}
+
+TEST(RegistrySettingsTest, ValuesRoundTripAndUnwrittenOnesReadEmpty)
+{
+    eit::RegistrySettings settings("Software\\extract-insert-tool\\win32-test");
+    settings.Clear();
+    EXPECT_EQ("", settings.Read("OutputFolder"));
+    settings.Write("OutputFolder", "C:\\\xc3\xa9t\xc3\xa9");
+    settings.Write("OpenFilter", "2");
+    EXPECT_EQ("C:\\\xc3\xa9t\xc3\xa9", eit::RegistrySettings("Software\\extract-insert-tool\\win32-test").Read("OutputFolder"));
+    EXPECT_EQ("2", settings.Read("OpenFilter"));
+    settings.Write("OpenFilter", "");
+    EXPECT_EQ("", settings.Read("OpenFilter"));
+    settings.Clear();
+    EXPECT_EQ("", settings.Read("OutputFolder"));
+}
+
+} // namespace

@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <new>
+#include <string>
 #include <utility>
 
 class QWidget;
@@ -14,6 +15,10 @@ class QWidget;
 // no owner). A failure to show it is swallowed: there is no one left to
 // tell.
 void ShowHandlerError(TDialogs& dialogs, QWidget* owner, const QString& text) noexcept;
+// Shows a box the window model asks for, owned by owner: an error (the
+// caption eit::kWindowCaption) through ShowHandlerError, any other box
+// through dialogs.Message.
+void ShowBox(TDialogs& dialogs, QWidget* owner, const std::string& text, const std::string& caption);
 
 // Runs handler where Qt calls our code: no exception may unwind through
 // Qt's frames. An error's message (eit::FileError and every other

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DirFormModel.h"
 #include "FileUtil.h"
 
 #include <QByteArray>
@@ -16,16 +17,11 @@ inline QString ShownPath(const QByteArray& path)
     return QFile::decodeName(path);
 }
 
-// The bytes of a path text that started as the picture of original: original
-// itself while the text still shows it, original followed by the encoded rest
-// when the text only goes on below it, otherwise the encoded text.
+// The bytes of a path text that started as the picture of original
+// (eit::EditedPath over the texts' encoded bytes).
 inline QByteArray EditedPath(const QByteArray& original, const QString& text)
 {
-    const QString shown = ShownPath(original);
-    if (text == shown)
-        return original;
-    if (!original.isEmpty() && text.startsWith(shown)
-        && (original.endsWith(eit::kPathSep) || text.at(shown.size()) == QLatin1Char(eit::kPathSep)))
-        return original + QFile::encodeName(text.mid(shown.size()));
-    return QFile::encodeName(text);
+    return QByteArray::fromStdString(eit::EditedPath(original.toStdString(),
+                                                     QFile::encodeName(ShownPath(original)).toStdString(),
+                                                     QFile::encodeName(text).toStdString()));
 }

@@ -2,7 +2,6 @@
 
 #include "ui_TDirForm.h"
 
-#include "CollectFiles.h"
 #include "Dialogs.h"
 #include "Guard.h"
 #include "PathText.h"
@@ -12,14 +11,11 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
-template <typename Handler>
-void TDirForm::Guarded(Handler&& handler)
-{
-    RunGuarded(FDialogs, parentWidget() ? parentWidget() : this, std::forward<Handler>(handler));
-}
-
 TDirForm::TDirForm(TDialogs& dialogs, std::function<QString()> filterText, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TDirForm>()), FDialogs(dialogs), FFilterSource(std::move(filterText))
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::TDirForm>())
+    , FDialogs(dialogs)
+    , FModel(*this, [source = std::move(filterText)] { return source ? source().toLocal8Bit().toStdString() : std::string(); })
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -33,9 +29,10 @@ TDirForm::TDirForm(TDialogs& dialogs, std::function<QString()> filterText, QWidg
 
     connect(ui->BOk, &QAbstractButton::clicked, this, &QDialog::accept);
     connect(ui->BCancel, &QAbstractButton::clicked, this, &QDialog::reject);
-    connect(ui->ScanDir, &QLineEdit::textChanged, this, [this] { Guarded([this] { ScanDirChange(); }); });
-    connect(ui->Filter, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { FilterChange(); }); });
-    connect(ui->CallDialog, &QAbstractButton::clicked, this, [this] { Guarded([this] { CallDialogClick(); }); });
+    connect(ui->ScanDir, &QLineEdit::textChanged, this,
+            [this](const QString& text) { FModel.ScanDirChange(QFile::encodeName(text).toStdString()); });
+    connect(ui->Filter, &QComboBox::currentIndexChanged, this, [this](int index) { FModel.FilterChange(index); });
+    connect(ui->CallDialog, &QAbstractButton::clicked, this, [this] { FModel.CallDialogClick(); });
 }
 
 TDirForm::~TDirForm() = default;
@@ -47,52 +44,47 @@ QString TDirForm::ScanDir() const
 
 QByteArray TDirForm::ScanDirPath() const
 {
-    return EditedPath(FPickedDir, ui->ScanDir->text());
+    return QByteArray::fromStdString(FModel.ScanDirPath());
 }
 
 void TDirForm::showEvent(QShowEvent* event)
 {
-    Guarded([this] { FormShow(); });
+    FModel.FormShow(FLastFolder);
     QDialog::showEvent(event);
 }
 
-void TDirForm::FormShow()
+void TDirForm::ShowTypes(const std::vector<std::string>& descriptions, int current)
 {
-    FFilterText = FFilterSource ? FFilterSource() : QString();
     // Filling the list moves its selection; FilterChange is for the user's
-    // picks, the first type is set explicitly below.
+    // picks.
     const QSignalBlocker blocker(ui->Filter);
     ui->Filter->clear();
-    const std::vector<eit::FilterPair> pairs = eit::FilterPairs(FFilterText.toLocal8Bit().toStdString());
-    for (std::size_t i = 0; i < pairs.size(); ++i) {
-        ui->Filter->addItem(QString::fromLocal8Bit(pairs[i].Description));
-        if (i == 0)
-            FFileMask = QString::fromLocal8Bit(pairs[i].Mask);
-    }
-    if (ui->Filter->count() > 0) {
-        ui->Filter->setCurrentIndex(0);
-        FTypeIndex = 0;
-    }
+    for (const std::string& description : descriptions)
+        ui->Filter->addItem(QString::fromLocal8Bit(description));
+    ui->Filter->setCurrentIndex(current);
 }
 
-void TDirForm::ScanDirChange()
+std::string TDirForm::ShowFolder(const std::string& folder)
 {
-    const bool hasText = !ui->ScanDir->text().isEmpty();
-    if (hasText != ui->BOk->isEnabled())
-        ui->BOk->setEnabled(hasText);
+    ui->ScanDir->setText(ShownPath(QByteArray::fromStdString(folder)));
+    return QFile::encodeName(ui->ScanDir->text()).toStdString();
 }
 
-void TDirForm::FilterChange()
+void TDirForm::SetOkEnabled(bool enabled)
 {
-    FTypeIndex = ui->Filter->currentIndex();
-    FFileMask = QString::fromLocal8Bit(eit::FilterMask(FFilterText.toLocal8Bit().toStdString(), FTypeIndex));
+    ui->BOk->setEnabled(enabled);
 }
 
-void TDirForm::CallDialogClick()
+bool TDirForm::AskDirectory(std::string& dir)
 {
-    QByteArray dir = ScanDirPath();
-    if (FDialogs.PickDirectory(this, dir)) {
-        FPickedDir = dir;
-        ui->ScanDir->setText(ShownPath(dir));
-    }
+    QByteArray chosen = QByteArray::fromStdString(dir);
+    if (!FDialogs.PickDirectory(this, chosen))
+        return false;
+    dir = chosen.toStdString();
+    return true;
+}
+
+void TDirForm::ShowMessage(const std::string& text, const std::string& caption)
+{
+    ShowBox(FDialogs, parentWidget() ? parentWidget() : this, text, caption);
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "DirFormModel.h"
+#include "WindowSkin.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class TDialogs;
 namespace Ui {
@@ -13,13 +17,13 @@ class TDirForm;
 }
 
 // "Directory to add": asks for the folder to scan and the type of file to
-// collect. Created once beside the main window and shown again for every
-// scan; between showings it keeps the directory text and the state of BOk,
-// while every showing starts again at the first file type.
+// collect. The Qt skin of a DirFormModel, which decides what the dialog
+// shows and hands back; created once beside the main window and shown again
+// for every scan.
 //
-// After exec() returns QDialog::Accepted the caller reads ScanDirPath (the
-// directory's bytes), FTypeIndex (the chosen type, from 0) and FFileMask (its mask).
-class TDirForm : public QDialog {
+// After exec() returns QDialog::Accepted the caller reads Model().Choice()
+// (the folder's bytes, the chosen type from 0 and its mask).
+class TDirForm : public QDialog, public eit::DirFormSkin {
     Q_OBJECT
 
 public:
@@ -32,32 +36,29 @@ public:
 
     // The directory text exactly as typed.
     QString ScanDir() const;
-    // The directory's bytes: those the picker handed back while the text
-    // still shows them (or only goes on below them), otherwise the text.
+    // The directory's bytes (DirFormModel::ScanDirPath).
     QByteArray ScanDirPath() const;
+    // The folder of the last scan: the field starts there at the first
+    // showing.
+    void SetLastFolder(const std::string& folder) { FLastFolder = folder; }
 
     // The controls of the form, named as in resources/TDirForm.ui.
     Ui::TDirForm& Controls() { return *ui; }
+    eit::DirFormModel& Model() { return FModel; }
 
-    QString FFilterText;
-    int FTypeIndex = 0;
-    QString FFileMask;
-
-    void FormShow();
-    void ScanDirChange();
-    void FilterChange();
-    void CallDialogClick();
+    // DirFormSkin
+    void ShowTypes(const std::vector<std::string>& descriptions, int current) override;
+    std::string ShowFolder(const std::string& folder) override;
+    void SetOkEnabled(bool enabled) override;
+    bool AskDirectory(std::string& dir) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Runs handler through RunGuarded, its errors shown over the main window.
-    template <typename Handler>
-    void Guarded(Handler&& handler);
-
     std::unique_ptr<Ui::TDirForm> ui;
     TDialogs& FDialogs;
-    std::function<QString()> FFilterSource;
-    QByteArray FPickedDir;
+    eit::DirFormModel FModel;
+    std::string FLastFolder;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "Batch.h"
-#include "BatchState.h"
+#include "MainWindowModel.h"
+#include "QtWindowSettings.h"
+#include "WindowSkin.h"
 
 #include <QWidget>
 
@@ -12,16 +13,19 @@
 namespace Ui {
 class TMainForm;
 }
+class QAbstractButton;
 class TDialogs;
 class TDirForm;
 class TTarga;
 class TTextObject;
 
-// The main window: the input list, the batch with its progress display, and
-// the list and results files. It is the batch's view; every handler enters
-// through Guarded(), so an error shows as a message box owned by the window
-// and the window stays usable.
-class TMainForm : public QWidget, public eit::BatchView {
+// The main window: the Qt skin of a MainWindowModel, which decides what the
+// list, the buttons, the batch and the files do. The form draws the model's
+// state, hands it the user's clicks, drops and close requests, and answers
+// its dialogs through TDialogs; a message box it shows is owned by the
+// window. After a confirmed output folder the working folder moves there,
+// so that the next picker and relative names start at it.
+class TMainForm : public QWidget, public eit::MainWindowSkin {
     Q_OBJECT
 
 public:
@@ -29,50 +33,44 @@ public:
     ~TMainForm() override;
 
     Ui::TMainForm& Form() { return *ui; }
-    eit::BatchState& State() { return FState; }
-    eit::Batch& BatchRun() { return FBatch; }
+    eit::MainWindowModel& Model() { return FModel; }
+    eit::BatchState& State() { return FModel.State(); }
+    eit::Batch& BatchRun() { return FModel.BatchRun(); }
     TTextObject* TextObject() const { return FTextObject; }
     TTarga* Targa() const { return FTarga; }
     TDirForm* DirForm() const { return FDirForm; }
 
-    void BAddLogClick();
-    void BRemLogClick();
-    void BClearAllClick();
-    void BSaveListClick();
-    void SaveLogClick();
-    void BExitClick();
-    void BProcessClick();
-    void StopClick();
-    void ProcessDirClick();
-    void BExtListClick();
+    // Files and folders as if dropped on LogList (MainWindowModel::AddPaths).
+    void AddPaths(const std::vector<std::string>& paths) { FModel.AddPaths(paths); }
 
-    // Takes files and folders as a drop on LogList does: the first path the
-    // window can use decides. A folder is scanned for data packs as
-    // ProcessDir scans; a pack, project list or log file (known by its
-    // extension) is added with every other path of its type, as the open
-    // dialog adds a selection with that type's filter. Relative paths are
-    // taken from the working directory. Errors are shown, never thrown.
-    void AddPaths(const std::vector<std::string>& paths);
-
-    // BatchView
-    int InputCount() const override;
-    std::string InputEntry(int index) const override;
-    int FilterIndex() const override { return FSelectLogFilterIndex; }
+    // MainWindowSkin
+    void ShowEntries(const std::vector<std::string>& entries) override;
+    std::vector<int> SelectedRows() const override;
+    void SetCurrentRow(int row) override;
+    void SetEnabled(eit::MainButton button, bool enabled) override;
+    bool IsEnabled(eit::MainButton button) const override;
     void SetStatus(const std::string& text) override;
-    int ProgressPosition() const override;
-    void SetProgress(int position) override;
-    int TotalPosition() const override;
-    void SetTotal(int position) override;
     void SetExtracted(const std::string& caption) override;
+    void SetProgress(int position) override;
+    void SetTotal(int position) override;
     void ClearResults() override;
     void AppendResult(const std::string& line) override;
-    int ResultLineCount() const override;
+    std::string ResultsText() const override;
     void FocusResults() override;
-    void SetStopEnabled(bool enabled) override;
-    void SetSaveLogEnabled(bool enabled) override;
-    bool PickDirectory(std::string& dir) override;
+    bool AskOpenFiles(const std::vector<eit::DialogFilter>& filters, std::vector<std::string>& files, int& filterIndex,
+                      std::string& dir) override;
+    bool AskOpenFile(const std::string& title, const std::vector<eit::DialogFilter>& filters,
+                     std::string& file) override;
+    bool AskSaveFile(const std::string& title, const std::vector<eit::DialogFilter>& filters,
+                     const std::string& defaultSuffix, std::string& file) override;
+    // The output folder's picker; a confirmed folder becomes the working
+    // folder (a failure to move there is harmless: the batch writes below
+    // the folder as it is).
+    bool AskDirectory(std::string& dir) override;
+    bool AskScan(eit::ScanChoice& choice) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
-    void ProcessEvents() override;
+    void PumpEvents() override;
+    void CloseWindow() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,48 +78,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormDestroy();
-    // Runs handler through RunGuarded, then closes the window when a close
-    // waited for the batch to end.
-    template <typename Handler>
-    void Guarded(Handler&& handler);
-    void ConnectClick(class QAbstractButton* button, void (TMainForm::*handler)());
-    void SetListButtons(bool enabled);
-    // BRemLog, BProcess and BSaveList off until the list is known again.
-    void HoldListButtons();
-    void EnableListButtonsIfFilled();
-    // What adding files does before its files are known: a scanned list
-    // goes, and the buttons that need entries wait for them.
-    void BeginAdding();
-    // Adds files chosen with the open dialog's filter position filterIndex
-    // (none: cancelled) and enables the list buttons when entries remain.
-    void AddSelection(const std::vector<std::string>& files, int filterIndex);
-    // Replaces LogList by the files matching mask below root, in the mode
-    // of the scan type typeIndex (from 0).
-    void ScanFolder(const std::string& root, const std::string& mask, int typeIndex);
-    // "Extension list: <path>" in CurrentMessage.
-    void ShowExtListStatus();
-    // Appends one LogList entry per path, keeping the path's bytes.
-    void AddEntries(const std::vector<std::string>& paths);
-    // The bytes of LogList entry row. Throws FileError "List index out of
-    // bounds (%d)".
-    std::string EntryPath(int row) const;
+    void ConnectClick(QAbstractButton* button, void (eit::MainWindowModel::*handler)());
+    QAbstractButton* Button(eit::MainButton button) const;
 
     std::unique_ptr<Ui::TMainForm> ui;
     TDialogs& FDialogs;
+    QtWindowSettings FSettings;
+    eit::MainWindowModel FModel;
     TDirForm* FDirForm = nullptr;
     TTextObject* FTextObject = nullptr;
     TTarga* FTarga = nullptr;
-    eit::BatchState FState;
-    eit::Batch FBatch;
-    int FSelectLogFilterIndex = 1;
-    QString FSelectLogDir;
-    bool FCloseRequested = false;
     bool FCentred = false;
-    // The lines the batch appended to Results, as bytes; they stand for the
-    // pane until the user changes its text.
-    std::vector<std::string> FResultLines;
-    bool FResultsOurs = true;
     bool FWritingResults = false; // our own change of the pane is under way
 };

@@ -72,7 +72,12 @@ public:
     // yet after "The specified directory does not exist. Create it?" and
     // creates it. On OK dir receives the folder's bytes.
     virtual bool AskDirectory(std::string& dir) = 0;
-    // Shows the scan dialog modally (its own model decides inside it).
+    // Shows the scan dialog modally (its own model, a DirFormModel over the
+    // dialog's DirFormSkin, decides inside it). On entry choice.Folder is
+    // the folder of the last scan (remembered between sessions): a dialog
+    // shown for the first time starts its field there (DirFormModel::
+    // FormShow); later showings keep the field as the user left it. On Ok
+    // choice receives DirFormModel::Choice().
     virtual bool AskScan(ScanChoice& choice) = 0;
     // An information box with one OK button.
     virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
@@ -82,6 +87,27 @@ public:
     virtual void PumpEvents() = 0;
     // Closes the window (the model has decided it may).
     virtual void CloseWindow() = 0;
+};
+
+// What the scan dialog's skin does for its DirFormModel. The skin reports
+// the user's changes to the model (the field's text as bytes, the chosen
+// type); the model tells the skin what to show.
+class DirFormSkin {
+public:
+    virtual ~DirFormSkin() = default;
+
+    // Fills the type list with descriptions and selects current, without
+    // reporting that as the user's choice.
+    virtual void ShowTypes(const std::vector<std::string>& descriptions, int current) = 0;
+    // Shows a folder's bytes in the field and returns the field's text as
+    // bytes, as the skin reports the user's typing (a name that is not
+    // valid in the field's encoding comes back changed).
+    virtual std::string ShowFolder(const std::string& folder) = 0;
+    virtual void SetOkEnabled(bool enabled) = 0;
+    // "Select Directory" as MainWindowSkin::AskDirectory.
+    virtual bool AskDirectory(std::string& dir) = 0;
+    // An information box with one OK button, owned by the main window.
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
 };
 
 // Where the window keeps what it remembers between sessions (QSettings on

@@ -7,11 +7,11 @@
 #include "Formats.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <new>
 #include <stdexcept>
 
 namespace {
@@ -35,7 +35,7 @@ protected:
     }
 };
 
-TEST_F(DirFormTest, OkFollowsTheDirectoryText)
+TEST_F(DirFormTest, TypingReachesTheModelAndOkAccepts)
 {
     EXPECT_FALSE(ui.BOk->isEnabled());
     QTest::keyClicks(ui.ScanDir, "d");
@@ -46,67 +46,35 @@ TEST_F(DirFormTest, OkFollowsTheDirectoryText)
     QTest::mouseClick(ui.BOk, Qt::LeftButton);
     EXPECT_EQ(Form.result(), QDialog::Accepted);
     EXPECT_EQ(Form.ScanDir(), "/nowhere");
+    EXPECT_EQ(Form.Model().Choice().Folder, "/nowhere");
 }
 
-TEST_F(DirFormTest, ChoosingATypeSetsItsPositionAndMask)
+TEST_F(DirFormTest, TypeListShowsTheModelsTypesAndTellsItTheChoice)
 {
     ASSERT_EQ(ui.Filter->count(), 3);
     EXPECT_EQ(ui.Filter->itemText(1), "Project list files (*.lst)");
-    EXPECT_EQ(Form.FFileMask, "*.bin");
+    EXPECT_EQ(ui.Filter->currentIndex(), 0);
     ui.Filter->setFocus();
     QTest::keyClick(ui.Filter, Qt::Key_Down);
-    EXPECT_EQ(Form.FTypeIndex, 1);
-    EXPECT_EQ(Form.FFileMask, "*.lst");
-    QTest::keyClick(ui.Filter, Qt::Key_Down);
-    EXPECT_EQ(Form.FTypeIndex, 2);
-    EXPECT_EQ(Form.FFileMask, "*.log");
-}
+    EXPECT_EQ(Form.Model().TypeIndex(), 1);
+    EXPECT_EQ(Form.Model().FileMask(), "*.lst");
 
-TEST_F(DirFormTest, ShowingAgainKeepsTheTextAndStartsAtTheFirstType)
-{
-    QTest::keyClicks(ui.ScanDir, "/packs");
-    ui.Filter->setCurrentIndex(2);
     QTest::mouseClick(ui.BCancel, Qt::LeftButton);
     EXPECT_EQ(Form.result(), QDialog::Rejected);
-
-    FilterText += "|All files (*.*)|*.*";
-    Show();
-    EXPECT_EQ(Form.ScanDir(), "/packs");
-    EXPECT_TRUE(ui.BOk->isEnabled());
-    EXPECT_EQ(ui.Filter->count(), 4);
-    EXPECT_EQ(ui.Filter->currentText(), "Data Packs (*.bin)");
-    EXPECT_EQ(Form.FTypeIndex, 0);
-    EXPECT_EQ(Form.FFileMask, "*.bin");
-    EXPECT_EQ(Form.FFilterText, FilterText);
+    Show(); // every showing starts at the first type
+    EXPECT_EQ(ui.Filter->currentIndex(), 0);
+    EXPECT_EQ(Form.Model().TypeIndex(), 0);
 }
 
-TEST_F(DirFormTest, FolderButtonTakesAConfirmedPickAndIgnoresACancelledOne)
-{
-    EXPECT_EQ(ui.CallDialog->focusPolicy(), Qt::NoFocus);
-    QTest::keyClicks(ui.ScanDir, "/start");
-    Dialogs.Dirs.push_back(std::nullopt);
-    QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-    EXPECT_EQ(Dialogs.PickerStarts.back(), "/start");
-    EXPECT_EQ(Form.ScanDir(), "/start");
-
-    ui.ScanDir->clear();
-    Dialogs.Dirs.push_back("/elsewhere");
-    QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-    EXPECT_EQ(Dialogs.PickerStarts.back(), "");
-    EXPECT_EQ(Form.ScanDir(), "/elsewhere");
-    EXPECT_TRUE(ui.BOk->isEnabled());
-}
-
-TEST_F(DirFormTest, PickedFolderKeepsItsBytesUntilTheTextIsRetyped)
+// The field hands the model what it shows for the picked bytes, so the
+// bytes survive until the text is retyped.
+TEST_F(DirFormTest, PickedFolderKeepsItsBytesThroughTheField)
 {
     const QByteArray picked("/data/caf\xe9");
     Dialogs.Dirs.push_back(picked.toStdString());
     QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
+    EXPECT_EQ(ui.ScanDir->text(), QFile::decodeName(picked));
     EXPECT_EQ(Form.ScanDirPath(), picked);
-    Dialogs.Dirs.push_back(std::nullopt);
-    QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-    EXPECT_EQ(Dialogs.PickerStarts.back(), picked.toStdString()); // opened again where it was
-
     QTest::keyClicks(ui.ScanDir, "/sub");
     EXPECT_EQ(Form.ScanDirPath(), picked + "/sub");
     ui.ScanDir->setText(QStringLiteral("/elsewhere"));
@@ -115,25 +83,10 @@ TEST_F(DirFormTest, PickedFolderKeepsItsBytesUntilTheTextIsRetyped)
 
 TEST_F(DirFormTest, AFailingPickerIsReportedAndTheDialogStaysOpen)
 {
-    const struct {
-        void (*Throw)();
-        const char* Shown;
-    } cases[] = {{[] { throw std::runtime_error("Cannot create directory /x"); }, "Cannot create directory /x"},
-                 {[] { throw std::bad_alloc(); }, "Out of memory"},
-                 {[] { throw "a text"; }, "Unexpected error"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Shown);
-        Dialogs.Errors.clear();
-        Dialogs.OnPick = c.Throw;
-        QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-        EXPECT_EQ(Dialogs.Errors, std::vector<QString>{c.Shown});
-        EXPECT_TRUE(Form.isVisible());
-    }
-    // Still answering: the next pick is taken.
-    Dialogs.OnPick = nullptr;
-    Dialogs.Dirs.push_back("/picked");
+    Dialogs.OnPick = [] { throw std::runtime_error("Cannot create directory /x"); };
     QTest::mouseClick(ui.CallDialog, Qt::LeftButton);
-    EXPECT_EQ(ui.ScanDir->text(), QStringLiteral("/picked"));
+    EXPECT_EQ(Dialogs.Errors, std::vector<QString>{"Cannot create directory /x"});
+    EXPECT_TRUE(Form.isVisible());
 }
 
 TEST_F(DirFormTest, TabRunsFromOkThroughCancelAndTheDirectoryToTheType)
@@ -145,6 +98,7 @@ TEST_F(DirFormTest, TabRunsFromOkThroughCancelAndTheDirectoryToTheType)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next);
     }
+    EXPECT_EQ(ui.CallDialog->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(Form.windowTitle(), "Directory to add");
     EXPECT_EQ(Form.size(), QSize(418, 53));
 }

@@ -1,5 +1,6 @@
 #include "Form.h"
 
+#include "Guarded.h"
 #include "WideText.h"
 
 #include <commctrl.h>
@@ -23,16 +24,12 @@ std::function<void(HWND, const std::string&)>& ErrorShower()
     return shower;
 }
 
-void ShowError(HWND owner, const std::string& text) noexcept
+void ShowError(HWND owner, const std::string& text)
 {
-    try {
-        if (ErrorShower())
-            ErrorShower()(owner, text);
-        else
-            ::MessageBoxW(owner, Widen(text).c_str(), L"Extract\\Insert Tool", MB_OK | MB_ICONERROR);
-    } catch (...) {
-        // The box itself failed: the window goes on without it.
-    }
+    if (ErrorShower())
+        ErrorShower()(owner, text);
+    else
+        ::MessageBoxW(owner, Widen(text).c_str(), Widen(kWindowCaption).c_str(), MB_OK | MB_ICONERROR);
 }
 
 } // namespace
@@ -185,15 +182,7 @@ void RunModal(HWND window, HWND owner, const std::function<bool()>& done)
 
 void RunGuardedIn(HWND owner, const std::function<void()>& handler) noexcept
 {
-    try {
-        handler();
-    } catch (const std::bad_alloc&) {
-        ShowError(owner, "Out of memory");
-    } catch (const std::exception& e) {
-        ShowError(owner, e.what());
-    } catch (...) {
-        ShowError(owner, "Unexpected error");
-    }
+    RunShowingErrors([owner](const std::string& text) { ShowError(owner, text); }, handler);
 }
 
 void SetErrorShower(std::function<void(HWND, const std::string&)> shower)

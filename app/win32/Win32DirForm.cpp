@@ -1,6 +1,7 @@
 #include "Win32DirForm.h"
 
 #include "Form.h"
+#include "NativeDialogs.h"
 #include "ToolImages.h"
 #include "WideText.h"
 
@@ -27,7 +28,8 @@ const ControlSpec kControls[] = {
 
 } // namespace
 
-Win32DirForm::Win32DirForm(HWND owner) : FOwner(owner)
+Win32DirForm::Win32DirForm(HWND owner, NativeDialogs& dialogs, std::function<std::string()> filterText)
+    : FOwner(owner), FDialogs(dialogs), FModel(*this, std::move(filterText))
 {
     RegisterFormClass(kClassName, &Procedure);
     FWindow = ::CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW, kClassName, L"Directory to add",
@@ -59,7 +61,7 @@ void Win32DirForm::Show()
 {
     FFinished = false;
     FAccepted = false;
-    Call(OnShow);
+    FModel.FormShow(FLastFolder);
     ::ShowWindow(FWindow, SW_SHOW);
     ::SetFocus(Control(kScanDir));
 }
@@ -76,28 +78,25 @@ std::string Win32DirForm::FolderText() const
     return WindowTextOf(Control(kScanDir));
 }
 
-void Win32DirForm::SetFolderText(const std::string& text)
-{
-    SetWindowTextOf(Control(kScanDir), text);
-}
-
-void Win32DirForm::SetTypes(const std::vector<std::string>& descriptions)
-{
-    FFilling = true;
-    ::SendMessageW(Control(kFilter), CB_RESETCONTENT, 0, 0);
-    for (const std::string& description : descriptions)
-        ::SendMessageW(Control(kFilter), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(description).c_str()));
-    FFilling = false;
-}
-
 int Win32DirForm::TypeIndex() const
 {
     return static_cast<int>(::SendMessageW(Control(kFilter), CB_GETCURSEL, 0, 0));
 }
 
-void Win32DirForm::SetTypeIndex(int index)
+void Win32DirForm::ShowTypes(const std::vector<std::string>& descriptions, int current)
 {
-    ::SendMessageW(Control(kFilter), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    FFilling = true;
+    ::SendMessageW(Control(kFilter), CB_RESETCONTENT, 0, 0);
+    for (const std::string& description : descriptions)
+        ::SendMessageW(Control(kFilter), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(description).c_str()));
+    ::SendMessageW(Control(kFilter), CB_SETCURSEL, static_cast<WPARAM>(current), 0);
+    FFilling = false;
+}
+
+std::string Win32DirForm::ShowFolder(const std::string& folder)
+{
+    SetWindowTextOf(Control(kScanDir), folder);
+    return FolderText();
 }
 
 void Win32DirForm::SetOkEnabled(bool enabled)
@@ -105,10 +104,14 @@ void Win32DirForm::SetOkEnabled(bool enabled)
     ::EnableWindow(Control(IDOK), enabled);
 }
 
-void Win32DirForm::Call(const std::function<void()>& handler)
+bool Win32DirForm::AskDirectory(std::string& dir)
 {
-    if (handler)
-        handler();
+    return FDialogs.PickDirectory(FWindow, dir);
+}
+
+void Win32DirForm::ShowMessage(const std::string& text, const std::string& caption)
+{
+    FDialogs.Message(FOwner ? FOwner : FWindow, text, caption);
 }
 
 LRESULT CALLBACK Win32DirForm::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -137,11 +140,11 @@ void Win32DirForm::Command(int id, int code)
         FFinished = true;
         FAccepted = false;
     } else if (id == kCallDialog && code == BN_CLICKED) {
-        Call(OnBrowse);
+        FModel.CallDialogClick();
     } else if (id == kScanDir && code == EN_CHANGE) {
-        Call(OnFolderChange);
+        FModel.ScanDirChange(FolderText());
     } else if (id == kFilter && code == CBN_SELCHANGE && !FFilling) {
-        Call(OnTypeChange);
+        FModel.FilterChange(TypeIndex());
     }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "DirFormModel.h"
+#include "WindowSkin.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -8,28 +11,30 @@
 
 namespace eit {
 
+class NativeDialogs;
+
 // "Directory to add", drawn as resources/TDirForm.ui draws it: the folder
 // field, the browse button, the type list, Ok and Cancel. Enter is Ok (while
 // Ok is enabled), Esc is Cancel; every showing puts the focus in the field.
-// What the form decides comes from outside through the handlers below.
-class Win32DirForm {
+// It is the skin of a DirFormModel, which decides what the form shows.
+class Win32DirForm : public DirFormSkin {
 public:
-    // Creates the form, hidden, owned by owner. Throws std::runtime_error
-    // when the window cannot be made.
-    explicit Win32DirForm(HWND owner);
-    ~Win32DirForm();
+    // Creates the form, hidden, owned by owner. dialogs answers "Select
+    // Directory" and shows the model's messages; filterText gives the types
+    // at every showing (see DirFormModel). Throws std::runtime_error when
+    // the window cannot be made.
+    Win32DirForm(HWND owner, NativeDialogs& dialogs, std::function<std::string()> filterText);
+    ~Win32DirForm() override;
     Win32DirForm(const Win32DirForm&) = delete;
     Win32DirForm& operator=(const Win32DirForm&) = delete;
 
-    // Called when the form is about to show, when the user changes the
-    // field's text or the type, and for the browse button.
-    std::function<void()> OnShow;
-    std::function<void()> OnFolderChange;
-    std::function<void()> OnTypeChange;
-    std::function<void()> OnBrowse;
+    DirFormModel& Model() { return FModel; }
+    // The folder of the last scan, for the field of the first showing.
+    void SetLastFolder(const std::string& folder) { FLastFolder = folder; }
 
-    // Shows the form (OnShow first, then the focus in the field) and, when
-    // modal, waits until Ok or Cancel closes it; true for Ok.
+    // Shows the form (the model's FormShow first, then the focus in the
+    // field) and, when modal, waits until Ok or Cancel closes it; true for
+    // Ok.
     void Show();
     bool Run();
     HWND Handle() const { return FWindow; }
@@ -38,11 +43,14 @@ public:
     bool Accepted() const { return FAccepted; }
 
     std::string FolderText() const;
-    void SetFolderText(const std::string& text);
-    void SetTypes(const std::vector<std::string>& descriptions);
     int TypeIndex() const;
-    void SetTypeIndex(int index);
-    void SetOkEnabled(bool enabled);
+
+    // DirFormSkin
+    void ShowTypes(const std::vector<std::string>& descriptions, int current) override;
+    std::string ShowFolder(const std::string& folder) override;
+    void SetOkEnabled(bool enabled) override;
+    bool AskDirectory(std::string& dir) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
 
     // The controls, named as on the form; BOk and BCancel are IDOK and IDCANCEL.
     static constexpr int kScanDir = 401;
@@ -52,9 +60,11 @@ public:
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id, int code);
-    static void Call(const std::function<void()>& handler);
 
     HWND FOwner;
+    NativeDialogs& FDialogs;
+    DirFormModel FModel;
+    std::string FLastFolder;
     HWND FWindow = nullptr;
     HFONT FFont = nullptr;
     HICON FFolderIcon = nullptr;

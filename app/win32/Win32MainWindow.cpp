@@ -1,6 +1,7 @@
 #include "Win32MainWindow.h"
 
 #include "Form.h"
+#include "Formats.h"
 #include "NativeDialogs.h"
 #include "ToolImages.h"
 #include "WideText.h"
@@ -100,6 +101,7 @@ Win32MainWindow::Win32MainWindow(NativeDialogs& dialogs) : FDialogs(dialogs)
 
 Win32MainWindow::~Win32MainWindow()
 {
+    FEvents = nullptr; // the window's last messages tell no one
     SetShortcutHandler(nullptr);
     FDirForm.reset();
     if (FWindow) {
@@ -197,7 +199,7 @@ int Win32MainWindow::CommandOf(MainButton button)
 Win32DirForm& Win32MainWindow::DirForm()
 {
     if (!FDirForm)
-        FDirForm = std::make_unique<Win32DirForm>(FWindow);
+        FDirForm = std::make_unique<Win32DirForm>(FWindow, FDialogs, [] { return std::string(kInputFilter); });
     return *FDirForm;
 }
 
@@ -457,7 +459,12 @@ bool Win32MainWindow::AskDirectory(std::string& dir)
 
 bool Win32MainWindow::AskScan(ScanChoice& choice)
 {
-    return FScanRunner && FScanRunner(FDialogs, DirForm(), choice);
+    Win32DirForm& form = DirForm();
+    form.SetLastFolder(choice.Folder);
+    if (!FDialogs.ExecModal(form))
+        return false;
+    choice = form.Model().Choice();
+    return true;
 }
 
 void Win32MainWindow::ShowMessage(const std::string& text, const std::string& caption)

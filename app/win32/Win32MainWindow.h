@@ -99,10 +99,6 @@ public:
 
     // The scan dialog the window shows for AskScan, made on first use.
     Win32DirForm& DirForm();
-    // What AskScan does with it: show it through the dialogs and read the
-    // choice (its model decides inside it). Unset, AskScan answers false.
-    using ScanRunner = std::function<bool(NativeDialogs& dialogs, Win32DirForm& form, ScanChoice& choice)>;
-    void SetScanRunner(ScanRunner runner) { FScanRunner = std::move(runner); }
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -124,7 +120,6 @@ private:
     bool FQuitOnClose = false;
     bool FWritingResults = false; // our own change of the pane is under way
     std::unique_ptr<Win32DirForm> FDirForm;
-    ScanRunner FScanRunner;
 };
 
 } // namespace eit

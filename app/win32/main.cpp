@@ -2,6 +2,8 @@
 
 #include "Env.h"
 #include "Form.h"
+#include "MainWindowModel.h"
+#include "ModelEvents.h"
 #include "NativeDialogs.h"
 #include "RegistrySettings.h"
 #include "Win32MainWindow.h"
@@ -21,8 +23,15 @@ int main(int argc, char** argv)
     eit::RunGuardedIn(nullptr, [&] {
         eit::RegistrySettings settings;
         eit::Win32MainWindow window(eit::SystemDialogs());
+        eit::MainWindowModel model(window, settings);
+        eit::ModelEvents events(model);
+        window.Attach(&events);
         window.SetQuitOnClose(true);
         window.Show();
+        model.Start();
+        // Files named on the command line, as if dropped on the list.
+        if (!arguments.empty())
+            model.AddPaths(arguments);
         MSG message;
         while (::GetMessageW(&message, nullptr, 0, 0) > 0)
             eit::DispatchMessageOf(message);

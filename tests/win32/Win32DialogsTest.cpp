@@ -2,6 +2,7 @@
 #include "Form.h"
 #include "NativeDialogs.h"
 #include "RegistrySettings.h"
+#include "ScriptedNativeDialogs.h"
 #include "TestSupport.h"
 #include "Win32DirForm.h"
 #include "Win32DirectoryPicker.h"
@@ -86,56 +87,70 @@ TEST(PickerTest, CancelAndEmptyTextLeaveWithoutAFolder)
     EXPECT_FALSE(picker.Accepted());
 }
 
-TEST(DirFormTest, DrawnAsTheFormWithFocusInTheField)
+// The scan dialog over its model: the form as drawn, Enter, Esc and the
+// folder button.
+class DirFormTest : public ::testing::Test {
+protected:
+    ScriptedNativeDialogs Dialogs;
+    eit::Win32DirForm Form{nullptr, Dialogs, [] { return std::string("Data Packs (*.bin)|*.bin|Log files (*.log)|*.log"); }};
+
+    void Key(WPARAM key)
+    {
+        ::PostMessageW(Form.Control(eit::Win32DirForm::kScanDir), WM_KEYDOWN, key, 0);
+        Pump();
+    }
+};
+
+TEST_F(DirFormTest, DrawnAsTheFormWithFocusInTheField)
 {
-    eit::Win32DirForm form(nullptr);
-    int shown = 0;
-    form.OnShow = [&] {
-        ++shown;
-        form.SetTypes({"Data Packs (*.bin)", "Project lists (*.lst)"});
-        form.SetTypeIndex(0);
-    };
-    form.Show();
-    EXPECT_EQ(1, shown);
-    EXPECT_EQ("Directory to add", eit::WindowTextOf(form.Handle()));
+    Form.SetLastFolder("C:\\games");
+    Form.Show();
+    EXPECT_EQ("Directory to add", eit::WindowTextOf(Form.Handle()));
     RECT client{};
-    ::GetClientRect(form.Handle(), &client);
-    const int dpi = eit::WindowDpi(form.Handle());
+    ::GetClientRect(Form.Handle(), &client);
+    const int dpi = eit::WindowDpi(Form.Handle());
     EXPECT_EQ(eit::Scaled(418, dpi), client.right);
     EXPECT_EQ(eit::Scaled(53, dpi), client.bottom);
-    EXPECT_EQ(form.Control(eit::Win32DirForm::kScanDir), ::GetFocus());
-    EXPECT_EQ("Ok", eit::WindowTextOf(form.Control(IDOK)));
-    EXPECT_EQ("Cancel", eit::WindowTextOf(form.Control(IDCANCEL)));
-    EXPECT_FALSE(::IsWindowEnabled(form.Control(IDOK)));
-    EXPECT_EQ(2, ::SendMessageW(form.Control(eit::Win32DirForm::kFilter), CB_GETCOUNT, 0, 0));
-    EXPECT_EQ(0, form.TypeIndex());
+    EXPECT_EQ(Form.Control(eit::Win32DirForm::kScanDir), ::GetFocus());
+    EXPECT_EQ("Ok", eit::WindowTextOf(Form.Control(IDOK)));
+    EXPECT_EQ("Cancel", eit::WindowTextOf(Form.Control(IDCANCEL)));
+    EXPECT_EQ("C:\\games", Form.FolderText());
+    EXPECT_TRUE(::IsWindowEnabled(Form.Control(IDOK)));
+    EXPECT_EQ(2, ::SendMessageW(Form.Control(eit::Win32DirForm::kFilter), CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(0, Form.TypeIndex());
+    ::SendMessageW(Form.Control(eit::Win32DirForm::kFilter), CB_SETCURSEL, 1, 0);
+    ::SendMessageW(Form.Handle(), WM_COMMAND, MAKEWPARAM(eit::Win32DirForm::kFilter, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(Form.Control(eit::Win32DirForm::kFilter)));
+    EXPECT_EQ("*.log", Form.Model().Choice().Mask);
 }
 
-TEST(DirFormTest, EnterIsOkOnlyWhileOkIsEnabled)
+TEST_F(DirFormTest, EnterIsOkOnlyWhileTheFieldHoldsAFolder)
 {
-    eit::Win32DirForm form(nullptr);
-    int changes = 0;
-    form.OnFolderChange = [&] {
-        ++changes;
-        form.SetOkEnabled(!form.FolderText().empty());
-    };
-    form.Show();
-    HWND field = form.Control(eit::Win32DirForm::kScanDir);
-    ::PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
-    Pump();
-    EXPECT_FALSE(form.Finished());
-    form.SetFolderText("C:\\games");
-    EXPECT_EQ(1, changes);
-    EXPECT_TRUE(::IsWindowEnabled(form.Control(IDOK)));
-    ::PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
-    Pump();
-    EXPECT_TRUE(form.Finished());
-    EXPECT_TRUE(form.Accepted());
-    form.Show();
-    ::PostMessageW(field, WM_KEYDOWN, VK_ESCAPE, 0);
-    Pump();
-    EXPECT_TRUE(form.Finished());
-    EXPECT_FALSE(form.Accepted());
+    Form.Show();
+    EXPECT_FALSE(::IsWindowEnabled(Form.Control(IDOK)));
+    Key(VK_RETURN);
+    EXPECT_FALSE(Form.Finished());
+    eit::SetWindowTextOf(Form.Control(eit::Win32DirForm::kScanDir), "C:\\games");
+    EXPECT_TRUE(::IsWindowEnabled(Form.Control(IDOK)));
+    Key(VK_RETURN);
+    EXPECT_TRUE(Form.Finished());
+    EXPECT_TRUE(Form.Accepted());
+    EXPECT_EQ("C:\\games", Form.Model().Choice().Folder);
+    Form.Show();
+    EXPECT_EQ("C:\\games", Form.FolderText()) << "a later showing keeps the field";
+    Key(VK_ESCAPE);
+    EXPECT_TRUE(Form.Finished());
+    EXPECT_FALSE(Form.Accepted());
+}
+
+TEST_F(DirFormTest, FolderButtonAsksSelectDirectory)
+{
+    Form.Show();
+    Dialogs.DirectoryAnswers = {"C:\\picked"};
+    ::SendMessageW(Form.Control(eit::Win32DirForm::kCallDialog), BM_CLICK, 0, 0);
+    EXPECT_EQ("C:\\picked", Form.FolderText());
+    EXPECT_EQ("C:\\picked", Form.Model().ScanDirPath());
+    EXPECT_TRUE(::IsWindowEnabled(Form.Control(IDOK)));
 }
 
 TEST(CommonDialogTest, FilterAndChosenFilesInTheSystemsForm)

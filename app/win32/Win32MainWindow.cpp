@@ -60,7 +60,8 @@ const ControlSpec kControls[] = {
     {kStopId, L"BUTTON", L"Stop", WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, 0, 612, 408, 71, 19},
     {Win32MainWindow::kProgress, PROGRESS_CLASSW, L"", 0, 0, 12, 430, 671, 13},
     {Win32MainWindow::kTotal, PROGRESS_CLASSW, L"", 0, 0, 12, 446, 671, 13},
-    {Win32MainWindow::kGroupBox, L"BUTTON", L" Process ", BS_GROUPBOX, 0, 0, 398, 688, 66},
+    // Last, so that it lies below the controls it holds and paints none of them.
+    {Win32MainWindow::kGroupBox, L"BUTTON", L" Process ", BS_GROUPBOX | WS_CLIPSIBLINGS, 0, 0, 398, 688, 66},
 };
 
 const ToolButton* ToolButtonOf(MainButton button)
@@ -88,7 +89,7 @@ Win32MainWindow::Win32MainWindow(NativeDialogs& dialogs) : FDialogs(dialogs)
 {
     RegisterFormClass(kClassName, &Procedure, true);
     FWindow = ::CreateWindowExW(0, kClassName, L"Extract\\Insert Tool",
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                 CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr,
                                 ::GetModuleHandleW(nullptr), this);
     if (!FWindow)

@@ -98,7 +98,9 @@ protected:
     }
 
     TempDir Dir;
-    eit::RegistrySettings Settings{"Software\\extract-insert-tool\\win32-batch-test"};
+    // A key of this test's own: ctest runs tests side by side.
+    eit::RegistrySettings Settings{"Software\\extract-insert-tool\\win32-batch-test-"
+                                   + std::to_string(::GetCurrentProcessId())};
     ScriptedNativeDialogs Dialogs;
     Win32MainWindow Window{Dialogs};
     eit::MainWindowModel Model{Window, Settings};

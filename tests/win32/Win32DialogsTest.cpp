@@ -176,12 +176,13 @@ TEST(CommonDialogTest, FilterAndChosenFilesInTheSystemsForm)
 
 TEST(RegistrySettingsTest, ValuesRoundTripAndUnwrittenOnesReadEmpty)
 {
-    eit::RegistrySettings settings("Software\\extract-insert-tool\\win32-test");
+    const std::string key = "Software\\extract-insert-tool\\win32-test-" + std::to_string(::GetCurrentProcessId());
+    eit::RegistrySettings settings(key);
     settings.Clear();
     EXPECT_EQ("", settings.Read("OutputFolder"));
     settings.Write("OutputFolder", "C:\\\xc3\xa9t\xc3\xa9");
     settings.Write("OpenFilter", "2");
-    EXPECT_EQ("C:\\\xc3\xa9t\xc3\xa9", eit::RegistrySettings("Software\\extract-insert-tool\\win32-test").Read("OutputFolder"));
+    EXPECT_EQ("C:\\\xc3\xa9t\xc3\xa9", eit::RegistrySettings(key).Read("OutputFolder"));
     EXPECT_EQ("2", settings.Read("OpenFilter"));
     settings.Write("OpenFilter", "");
     EXPECT_EQ("", settings.Read("OpenFilter"));

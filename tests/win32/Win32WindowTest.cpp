@@ -134,6 +134,30 @@ TEST_F(Win32WindowTest, ToolbarHasEveryButtonWithItsPictureAndState)
               ::SendMessageW(toolBar, TB_GETDISABLEDIMAGELIST, 0, 0));
 }
 
+// Moved to a 200 % monitor, the window doubles its places and takes the
+// 32 x 32 pictures.
+TEST_F(Win32WindowTest, ScalesItsFormAndPicturesWithTheMonitor)
+{
+    RECT suggested{0, 0, 1400, 1000};
+    ::SendMessageW(Window.Handle(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    // The window's own size is bounded by the test's screen; its controls
+    // are not.
+    RECT list{};
+    ::GetWindowRect(Window.Control(Win32MainWindow::kLogList), &list);
+    ::MapWindowPoints(HWND_DESKTOP, Window.Handle(), reinterpret_cast<POINT*>(&list), 2);
+    EXPECT_EQ(52, list.top);
+    EXPECT_EQ(430, list.bottom);
+    for (HIMAGELIST pictures : {Window.Pictures(), Window.DisabledPictures()}) {
+        int width = 0;
+        int height = 0;
+        ::ImageList_GetIconSize(pictures, &width, &height);
+        EXPECT_EQ(32, width);
+        EXPECT_EQ(32, height);
+    }
+    EXPECT_EQ(reinterpret_cast<LRESULT>(Window.Pictures()),
+              ::SendMessageW(Window.Control(Win32MainWindow::kToolBar), TB_GETIMAGELIST, 0, 0));
+}
+
 TEST_F(Win32WindowTest, ToolTipsNameTheButtons)
 {
     const std::pair<MainButton, const wchar_t*> rows[] = {

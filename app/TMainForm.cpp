@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QMimeData>
 #include <QScreen>
-#include <QScopedValueRollback>
 #include <QUrl>
 
 namespace {
@@ -96,7 +95,7 @@ TMainForm::TMainForm(TDialogs& dialogs, QWidget* parent)
     ConnectClick(ui->Stop, &eit::MainWindowModel::StopClick);
     ConnectClick(ui->BExtList, &eit::MainWindowModel::BExtListClick);
     connect(ui->Results, &QPlainTextEdit::textChanged, this, [this] {
-        if (!FWritingResults)
+        if (!FModel.WritingResults())
             FModel.ResultsEdited();
     });
     // Set here, not in the form: a caption set later would clear it.
@@ -205,14 +204,18 @@ void TMainForm::SetTotal(int position)
 
 void TMainForm::ClearResults()
 {
-    const QScopedValueRollback writing(FWritingResults, true);
-    ui->Results->clear();
+    if (FModel.WritingResults())
+        ui->Results->clear();
+    else
+        FModel.ClearResults();
 }
 
 void TMainForm::AppendResult(const std::string& line)
 {
-    const QScopedValueRollback writing(FWritingResults, true);
-    ui->Results->appendPlainText(FromText(line));
+    if (FModel.WritingResults())
+        ui->Results->appendPlainText(FromText(line));
+    else
+        FModel.AppendResult(line);
 }
 
 std::string TMainForm::ResultsText() const

@@ -40,8 +40,25 @@ public:
     TTarga* Targa() const { return FTarga; }
     TDirForm* DirForm() const { return FDirForm; }
 
+    // The window's handlers and its state as the batch sees them, run by
+    // the model.
+    void BAddLogClick() { FModel.BAddLogClick(); }
+    void BRemLogClick() { FModel.BRemLogClick(); }
+    void BClearAllClick() { FModel.BClearAllClick(); }
+    void BSaveListClick() { FModel.BSaveListClick(); }
+    void SaveLogClick() { FModel.SaveLogClick(); }
+    void BExitClick() { FModel.BExitClick(); }
+    void BProcessClick() { FModel.BProcessClick(); }
+    void StopClick() { FModel.StopClick(); }
+    void ProcessDirClick() { FModel.ProcessDirClick(); }
+    void BExtListClick() { FModel.BExtListClick(); }
     // Files and folders as if dropped on LogList (MainWindowModel::AddPaths).
     void AddPaths(const std::vector<std::string>& paths) { FModel.AddPaths(paths); }
+    int FilterIndex() const { return FModel.FilterIndex(); }
+    int InputCount() const { return FModel.InputCount(); }
+    std::string InputEntry(int index) const { return FModel.InputEntry(index); }
+    void SetStopEnabled(bool enabled) { FModel.SetStopEnabled(enabled); }
+    void SetSaveLogEnabled(bool enabled) { FModel.SetSaveLogEnabled(enabled); }
 
     // MainWindowSkin
     void ShowEntries(const std::vector<std::string>& entries) override;
@@ -53,6 +70,8 @@ public:
     void SetExtracted(const std::string& caption) override;
     void SetProgress(int position) override;
     void SetTotal(int position) override;
+    // Called by anyone but the model, these two go through the model, so
+    // that it keeps the lines' bytes.
     void ClearResults() override;
     void AppendResult(const std::string& line) override;
     std::string ResultsText() const override;
@@ -89,5 +108,4 @@ private:
     TTextObject* FTextObject = nullptr;
     TTarga* FTarga = nullptr;
     bool FCentred = false;
-    bool FWritingResults = false; // our own change of the pane is under way
 };

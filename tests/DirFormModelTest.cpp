@@ -70,9 +70,12 @@ TEST_F(DirFormModelTest, ShowingAgainKeepsTheTextAndStartsAtTheFirstType)
     Form.FilterChange(2);
 
     FilterText += "|All files (*.*)|*.*";
+    Skin = RecordingDirSkin(); // a dialog made afresh
     Form.FormShow("/remembered");
     EXPECT_EQ(Form.ScanDir(), "/packs");
+    EXPECT_EQ(Skin.Field, "/packs");
     EXPECT_TRUE(Form.OkEnabled());
+    EXPECT_TRUE(Skin.OkEnabled);
     EXPECT_EQ(Skin.Types.size(), 4u);
     EXPECT_EQ(Skin.Types.back(), "All files (*.*)");
     EXPECT_EQ(Skin.Type, 0);

@@ -82,6 +82,8 @@ public:
     std::vector<int> Totals; // every position Total was given
     std::vector<std::string> Results;
     int ResultsFocused = 0;
+    // Runs whenever the results are cleared or a line appended.
+    std::function<void()> OnResults;
 
     struct OpenAnswer {
         std::vector<std::string> Files; // empty: cancelled
@@ -132,8 +134,18 @@ public:
         Total = position;
         Totals.push_back(position);
     }
-    void ClearResults() override { Results.clear(); }
-    void AppendResult(const std::string& line) override { Results.push_back(line); }
+    void ClearResults() override
+    {
+        Results.clear();
+        if (OnResults)
+            OnResults();
+    }
+    void AppendResult(const std::string& line) override
+    {
+        Results.push_back(line);
+        if (OnResults)
+            OnResults();
+    }
     std::string ResultsText() const override
     {
         std::string text;

@@ -431,6 +431,21 @@ TEST_F(WindowModelTest, SavedResultsKeepTheBytesTheBatchAppended)
     }
 }
 
+// A skin whose pane reports every change learns which ones were the model's.
+TEST_F(WindowModelTest, PaneChangesOfTheModelAreToldFromTheUsers)
+{
+    std::vector<bool> writing;
+    Skin.OnResults = [&] { writing.push_back(Model.WritingResults()); };
+    Model.ClearResults();
+    Model.AppendResult("line");
+    EXPECT_EQ(writing, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(Model.WritingResults());
+
+    Skin.OnResults = [] { throw std::bad_alloc(); };
+    EXPECT_THROW(Model.AppendResult("lost"), std::bad_alloc);
+    EXPECT_FALSE(Model.WritingResults());
+}
+
 TEST_F(WindowModelTest, OutputFolderWithAnOddNameKeptInThePicker)
 {
     Add({Pack("a.bin")}, 1);

@@ -31,11 +31,13 @@ void DirFormModel::Guarded(Handler&& handler)
 void DirFormModel::FormShow(const std::string& lastFolder)
 {
     Guarded([&] {
-        if (!FShown) {
-            FShown = true;
-            if (FText.empty() && !lastFolder.empty())
-                ShowPicked(lastFolder);
-        }
+        const bool first = !FShown;
+        FShown = true;
+        if (first && FText.empty() && !lastFolder.empty())
+            ShowPicked(lastFolder);
+        else
+            FSkin.ShowFolder(FText); // a dialog made afresh for this showing gets its text back
+        FSkin.SetOkEnabled(FOkEnabled);
         FFilterText = FFilterSource ? FFilterSource() : std::string();
         std::vector<std::string> descriptions;
         for (const FilterPair& pair : FilterPairs(FFilterText))

@@ -30,10 +30,11 @@ public:
     // must outlive the model.
     DirFormModel(DirFormSkin& skin, std::function<std::string()> filterText);
 
-    // The dialog is being shown: the types are filled afresh from the filter
-    // text and the first is chosen. On the first showing an empty field
-    // starts at lastFolder (the folder of the last scan, empty for none), as
-    // if it had been picked.
+    // The dialog is being shown: the field's text and Ok's state are shown
+    // again (a skin may make its dialog anew for every showing), the types
+    // are filled afresh from the filter text and the first is chosen. On the
+    // first showing an empty field starts at lastFolder (the folder of the
+    // last scan, empty for none), as if it had been picked.
     void FormShow(const std::string& lastFolder = {});
     // The user changed the field; text is its content as bytes. Ok is
     // enabled exactly while text is not empty.

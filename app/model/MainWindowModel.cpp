@@ -34,6 +34,20 @@ std::vector<DialogFilter> InputFilters()
     return filters;
 }
 
+// Runs write with flag set, and clears it however write ends.
+template <typename Write>
+void WithFlag(bool& flag, Write&& write)
+{
+    flag = true;
+    try {
+        std::forward<Write>(write)();
+    } catch (...) {
+        flag = false;
+        throw;
+    }
+    flag = false;
+}
+
 int ToInt(const std::string& text, int otherwise)
 {
     int value = 0;
@@ -411,14 +425,14 @@ void MainWindowModel::SetExtracted(const std::string& caption)
 
 void MainWindowModel::ClearResults()
 {
-    FSkin.ClearResults();
+    WithFlag(FWritingResults, [this] { FSkin.ClearResults(); });
     FResultLines.clear();
     FResultsOurs = true;
 }
 
 void MainWindowModel::AppendResult(const std::string& line)
 {
-    FSkin.AppendResult(line);
+    WithFlag(FWritingResults, [&] { FSkin.AppendResult(line); });
     if (FResultsOurs)
         FResultLines.push_back(line);
 }

@@ -79,6 +79,10 @@ public:
     // ClearResults/AppendResult): from now on "Save results" saves what the
     // pane shows.
     void ResultsEdited();
+    // True while the model itself changes the results pane (in ClearResults
+    // and AppendResult): a skin whose pane reports every change tells the
+    // user's edits from the model's by it.
+    bool WritingResults() const { return FWritingResults; }
     // The window asks before it closes. True when it may close now; during a
     // batch the batch is told to stop, the answer is false, and the model
     // calls the skin's CloseWindow() once the batch has unwound (no box is
@@ -152,6 +156,7 @@ private:
     // the pane until the user changes its text.
     std::vector<std::string> FResultLines;
     bool FResultsOurs = true;
+    bool FWritingResults = false;
 };
 
 } // namespace eit

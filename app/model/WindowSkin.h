@@ -15,7 +15,8 @@ namespace eit {
 // The main window's buttons, named as on the form.
 enum class MainButton { AddLog, SaveList, RemLog, ClearAll, Process, ProcessDir, Exit, ExtList, SaveLog, Stop };
 
-// One filter of an open/save dialog: "Data Packs" and "*.bin".
+// One filter of an open/save dialog: its description as the dialog shows it
+// ("Data Packs (*.bin)") and its mask ("*.bin").
 struct DialogFilter {
     std::string Description;
     std::string Mask;
@@ -101,7 +102,8 @@ public:
     virtual void ShowTypes(const std::vector<std::string>& descriptions, int current) = 0;
     // Shows a folder's bytes in the field and returns the field's text as
     // bytes, as the skin reports the user's typing (a name that is not
-    // valid in the field's encoding comes back changed).
+    // valid in the field's encoding comes back changed). At every showing the
+    // model also hands back the field's own text this way.
     virtual std::string ShowFolder(const std::string& folder) = 0;
     virtual void SetOkEnabled(bool enabled) = 0;
     // "Select Directory" as MainWindowSkin::AskDirectory.

@@ -279,22 +279,26 @@ TEST_F(MainFormTest, RelativeScanFolderStillOpensAfterTheBatchMoves)
     EXPECT_TRUE(std::filesystem::exists(Dir.File("out/TIM/a_0000.tim")));
 }
 
-// Typing into the pane tells the model, which then saves the pane's text:
-// a byte the pane could not show is saved as the pane shows it.
-TEST_F(MainFormTest, ResultsTypedIntoAreSavedAsThePaneShowsThem)
+// The form's own results calls reach the model, which keeps the lines'
+// bytes; typing into the pane tells the model, which then saves the pane's
+// text: a byte the pane could not show is saved as the pane shows it.
+TEST_F(MainFormTest, SavedResultsKeepTheBytesUntilThePaneIsTypedInto)
 {
-    auto& model = Form.Model();
-    model.ClearResults();
-    model.AppendResult(kLatin1Name);
+    Form.ClearResults();
+    Form.AppendResult(kLatin1Name);
+    Form.SetSaveLogEnabled(true);
+    Dialogs.Saves.push_back(PathOf("res.txt"));
+    Click(ui.SaveLog);
+    EXPECT_EQ(ReadFile(Dir.File("res.txt")), kLatin1Name + "\r\n");
+    EXPECT_EQ(Dialogs.Messages.back(), (std::pair<QString, QString>{"res.txt", "Operation status"}));
+    EXPECT_FALSE(ui.SaveLog->isEnabled());
+
     ui.Results->appendPlainText(QStringLiteral("typed"));
-    model.AppendResult("second");
-    model.SetSaveLogEnabled(true);
+    Form.AppendResult("second");
+    Form.SetSaveLogEnabled(true);
     Dialogs.Saves.push_back(PathOf("res.txt"));
     Click(ui.SaveLog);
     EXPECT_EQ(ReadFile(Dir.File("res.txt")), "caf\xef\xbf\xbd\r\ntyped\r\nsecond\r\n");
-    EXPECT_EQ(Dialogs.SaveTitles, std::vector<QString>{"Select target..."});
-    EXPECT_EQ(Dialogs.Messages.back(), (std::pair<QString, QString>{"res.txt", "Operation status"}));
-    EXPECT_FALSE(ui.SaveLog->isEnabled());
 }
 
 TEST_F(MainFormTest, DirectoryPickerHandsBackTheBytesItOpenedAt)
@@ -378,7 +382,7 @@ TEST_F(MainFormTest, ToolbarButtonsNameTheirActionAnswerTheirKeysAndStayCrisp)
     EXPECT_TRUE(press(QKeySequence(Qt::CTRL | Qt::Key_S), [&] { return Dialogs.Saves.empty(); }));
     Dialogs.Dirs.push_back(std::nullopt);
     EXPECT_TRUE(press(QKeySequence(Qt::CTRL | Qt::Key_Return), [&] { return Dialogs.PickerStarts.size() == 1; }));
-    Form.SetEnabled(eit::MainButton::Stop, true);
+    Form.SetStopEnabled(true);
     EXPECT_TRUE(press(QKeySequence(Qt::Key_Escape), [&] { return Form.State().StopFlag == 1; }));
     EXPECT_TRUE(press(QKeySequence(Qt::CTRL | Qt::Key_Q), [&] { return !Form.isVisible(); }));
 }

@@ -175,6 +175,41 @@ TEST_F(Win32BatchTest, WindowAndConsoleProgramWriteAndReplayTheSameFiles)
     EXPECT_TRUE(replayed == ReadFile(Dir.File("cli/a.bin")));
 }
 
+// What the user does while a batch runs waits in the window's queue until
+// the batch pumps it: Esc stops the batch, closing stops it and then closes.
+TEST_F(Win32BatchTest, KeysAndCloseReachARunningBatchThroughThePump)
+{
+    struct Row {
+        const char* Name;
+        UINT Message;
+        WPARAM Key;
+        bool Closed;
+    };
+    const Row rows[] = {{"Esc", WM_KEYDOWN, VK_ESCAPE, false}, {"Close", WM_CLOSE, 0, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        WriteFile(Dir.File("a.bin"), eit::test::PackBuilder().Entry(0, 1).Entry(9, 2).Bytes());
+        WriteFile(Dir.File("b.bin"), eit::test::PackBuilder().Entry(0, 1).Bytes());
+        Drop({Dir.File("a.bin"), Dir.File("b.bin")});
+        const std::string out = Dir.File(row.Name);
+        std::filesystem::create_directories(eit::test::FsPath(out));
+        Dialogs.DirectoryAnswers = {out};
+        Dialogs.Messages.clear();
+        HWND target = row.Message == WM_CLOSE ? Window.Handle() : Window.Control(Win32MainWindow::kLogList);
+        ::PostMessageW(target, row.Message, row.Key, 0);
+        Click(MainButton::Process);
+        EXPECT_EQ(std::string::npos, eit::test::ListTree(out).find("b_")) << "the batch stopped before b.bin";
+        EXPECT_EQ(row.Closed, Window.Handle() == nullptr);
+        if (!row.Closed) {
+            ASSERT_EQ(1u, Dialogs.Messages.size());
+            EXPECT_EQ("Operation complete!", Dialogs.Messages[0].Text);
+            EXPECT_FALSE(Window.IsEnabled(MainButton::Stop));
+        } else {
+            EXPECT_TRUE(Dialogs.Messages.empty());
+        }
+    }
+}
+
 TEST_F(Win32BatchTest, ClosingAsksTheModelAndCloses)
 {
     ::SendMessageW(Window.Handle(), WM_CLOSE, 0, 0);

@@ -55,7 +55,7 @@ Win32DirectoryPicker::Win32DirectoryPicker(HWND owner, const std::string& dir, A
     FFont = CreateFormFont(dpi);
     CreateControls(FWindow, kControls, std::size(kControls), dpi, FFont);
     SizeClientArea(FWindow, 460, 75, dpi);
-    SetWindowTextOf(::GetDlgItem(FWindow, kEditId), dir.empty() ? std::string() : dir);
+    SetWindowTextOf(::GetDlgItem(FWindow, kEditId), dir);
     RECT ownerFrame{};
     RECT frame{};
     if (owner && ::GetWindowRect(owner, &ownerFrame) && ::GetWindowRect(FWindow, &frame))

@@ -301,41 +301,32 @@ void Win32MainWindow::Dropped(HANDLE handle)
         FEvents->Dropped(paths);
 }
 
+std::optional<MainButton> Win32MainWindow::ShortcutOf(WPARAM key, bool control, bool inResults)
+{
+    struct Key {
+        WPARAM Code;
+        bool Control;
+        MainButton Button;
+    };
+    static constexpr Key kKeys[] = {
+        {VK_ESCAPE, false, MainButton::Stop},  {'O', true, MainButton::AddLog},      {'S', true, MainButton::SaveList},
+        {VK_DELETE, false, MainButton::RemLog}, {VK_RETURN, true, MainButton::Process}, {'Q', true, MainButton::Exit},
+    };
+    for (const Key& entry : kKeys)
+        if (entry.Code == key && entry.Control == control && !(key == VK_DELETE && inResults))
+            return entry.Button;
+    return std::nullopt;
+}
+
 bool Win32MainWindow::Shortcut(const MSG& message)
 {
     if (!message.hwnd || ::GetAncestor(message.hwnd, GA_ROOT) != FWindow || !::IsWindowEnabled(FWindow))
         return false;
-    const bool control = ::GetKeyState(VK_CONTROL) < 0;
-    const HWND focus = ::GetFocus();
-    MainButton button;
-    switch (message.wParam) {
-    case VK_ESCAPE:
-        button = MainButton::Stop;
-        break;
-    case 'O':
-        button = MainButton::AddLog;
-        break;
-    case 'S':
-        button = MainButton::SaveList;
-        break;
-    case 'Q':
-        button = MainButton::Exit;
-        break;
-    case VK_RETURN:
-        button = MainButton::Process;
-        break;
-    case VK_DELETE:
-        // In the results pane Delete edits the text.
-        if (control || focus == Control(kResults))
-            return false;
-        Click(MainButton::RemLog);
-        return true;
-    default:
+    const std::optional<MainButton> button =
+        ShortcutOf(message.wParam, ::GetKeyState(VK_CONTROL) < 0, ::GetFocus() == Control(kResults));
+    if (!button)
         return false;
-    }
-    if (message.wParam != VK_ESCAPE && !control)
-        return false;
-    Click(button);
+    Click(*button);
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,10 @@ public:
     HWND Control(int id) const { return ::GetDlgItem(FWindow, id); }
     // The command id of button (toolbar buttons and the push buttons).
     static int CommandOf(MainButton button);
+    // The button a key presses (Esc: Stop, Ctrl+O: AddLog, Ctrl+S: SaveList,
+    // Del: RemLog, Ctrl+Enter: Process, Ctrl+Q: Exit); none for other keys
+    // and for Del while the results pane has the focus, where it edits.
+    static std::optional<MainButton> ShortcutOf(WPARAM key, bool control, bool inResults);
     // The pictures the toolbar shows now: enabled and disabled.
     HIMAGELIST Pictures() const { return FPictures; }
     HIMAGELIST DisabledPictures() const { return FDisabledPictures; }

@@ -185,6 +185,27 @@ TEST_F(Win32WindowTest, ClicksReachTheModelOnlyFromEnabledButtons)
     EXPECT_EQ((std::vector<MainButton>{MainButton::AddLog, MainButton::Stop, MainButton::Stop}), Events.Clicks);
 }
 
+TEST(Win32ShortcutTest, KeysPressTheFormsButtons)
+{
+    struct Row {
+        WPARAM Key;
+        bool Control;
+        bool InResults;
+        std::optional<MainButton> Button;
+    };
+    const Row rows[] = {
+        {VK_ESCAPE, false, false, MainButton::Stop},   {VK_ESCAPE, false, true, MainButton::Stop},
+        {'O', true, false, MainButton::AddLog},        {'O', false, false, std::nullopt},
+        {'S', true, true, MainButton::SaveList},       {'Q', true, false, MainButton::Exit},
+        {VK_RETURN, true, true, MainButton::Process},  {VK_RETURN, false, false, std::nullopt},
+        {VK_DELETE, false, false, MainButton::RemLog}, {VK_DELETE, false, true, std::nullopt},
+        {VK_DELETE, true, false, std::nullopt},        {'X', true, false, std::nullopt},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.Button, Win32MainWindow::ShortcutOf(row.Key, row.Control, row.InResults))
+            << row.Key << (row.Control ? " with Ctrl" : "") << (row.InResults ? " in Results" : "");
+}
+
 TEST_F(Win32WindowTest, EscapeIsStopWhileStopIsEnabled)
 {
     Window.Show();

@@ -114,6 +114,17 @@ void PlaceControls(HWND parent, const ControlSpec* specs, std::size_t count, int
     }
 }
 
+void RescaleForm(HWND form, const ControlSpec* specs, std::size_t count, int dpi, HFONT& font, int width,
+                 int height)
+{
+    HFONT scaled = CreateFormFont(dpi);
+    PlaceControls(form, specs, count, dpi, scaled);
+    if (font)
+        ::DeleteObject(font);
+    font = scaled;
+    SizeClientArea(form, width, height, dpi);
+}
+
 void SizeClientArea(HWND window, int width, int height, int dpi)
 {
     RECT frame{0, 0, Scaled(width, dpi), Scaled(height, dpi)};

@@ -36,6 +36,10 @@ HFONT CreateFormFont(int dpi);
 void CreateControls(HWND parent, const ControlSpec* specs, std::size_t count, int dpi, HFONT font);
 // Moves the controls of specs (created before) to their places at dpi.
 void PlaceControls(HWND parent, const ControlSpec* specs, std::size_t count, int dpi, HFONT font);
+// A form moved to a monitor of another DPI (WM_DPICHANGED): a new font
+// (the old one is deleted), its controls and client area scaled to dpi.
+void RescaleForm(HWND form, const ControlSpec* specs, std::size_t count, int dpi, HFONT& font, int width,
+                 int height);
 // Sizes window so that its client area is width x height pixels at 96 DPI,
 // scaled to dpi.
 void SizeClientArea(HWND window, int width, int height, int dpi);

@@ -121,6 +121,10 @@ LRESULT CALLBACK Win32DirForm::Procedure(HWND window, UINT message, WPARAM wPara
         RunGuardedIn(form->FOwner ? form->FOwner : window, [&] { form->Command(LOWORD(wParam), HIWORD(wParam)); });
         return 0;
     }
+    if (form && message == WM_DPICHANGED) {
+        RescaleForm(window, kControls, std::size(kControls), HIWORD(wParam), form->FFont, 418, 53);
+        return 0;
+    }
     if (form && message == WM_CLOSE) {
         form->Command(IDCANCEL, BN_CLICKED);
         return 0;

@@ -16,6 +16,8 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"EitDirectoryPicker";
 constexpr const char* kTitle = "Select Directory";
+constexpr int kWidth = 460;
+constexpr int kHeight = 75;
 
 const ControlSpec kControls[] = {
     {0, L"STATIC", L"Directory:", SS_LEFT, 0, 9, 14, 60, 16},
@@ -54,7 +56,7 @@ Win32DirectoryPicker::Win32DirectoryPicker(HWND owner, const std::string& dir, A
     const int dpi = WindowDpi(FWindow);
     FFont = CreateFormFont(dpi);
     CreateControls(FWindow, kControls, std::size(kControls), dpi, FFont);
-    SizeClientArea(FWindow, 460, 75, dpi);
+    SizeClientArea(FWindow, kWidth, kHeight, dpi);
     SetWindowTextOf(::GetDlgItem(FWindow, kEditId), dir);
     RECT ownerFrame{};
     RECT frame{};
@@ -94,6 +96,10 @@ LRESULT CALLBACK Win32DirectoryPicker::Procedure(HWND window, UINT message, WPAR
     auto* picker = static_cast<Win32DirectoryPicker*>(FormObject(window, message, lParam));
     if (picker && message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         RunGuardedIn(window, [&] { picker->Command(LOWORD(wParam)); });
+        return 0;
+    }
+    if (picker && message == WM_DPICHANGED) {
+        RescaleForm(window, kControls, std::size(kControls), HIWORD(wParam), picker->FFont, kWidth, kHeight);
         return 0;
     }
     if (picker && message == WM_CLOSE) {

@@ -14,6 +14,11 @@
 
 using eit::test::TempDir;
 
+bool operator==(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 namespace {
 
 void Pump()
@@ -122,6 +127,21 @@ TEST_F(DirFormTest, DrawnAsTheFormWithFocusInTheField)
     ::SendMessageW(Form.Handle(), WM_COMMAND, MAKEWPARAM(eit::Win32DirForm::kFilter, CBN_SELCHANGE),
                    reinterpret_cast<LPARAM>(Form.Control(eit::Win32DirForm::kFilter)));
     EXPECT_EQ("*.log", Form.Model().Choice().Mask);
+}
+
+TEST_F(DirFormTest, ScalesWithTheMonitor)
+{
+    RECT suggested{0, 0, 900, 200};
+    ::SendMessageW(Form.Handle(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    RECT client{};
+    ::GetClientRect(Form.Handle(), &client);
+    // The height also holds the caption, which the test's screen draws at
+    // its own DPI.
+    EXPECT_EQ(836, client.right);
+    RECT field{};
+    ::GetWindowRect(Form.Control(eit::Win32DirForm::kScanDir), &field);
+    ::MapWindowPoints(HWND_DESKTOP, Form.Handle(), reinterpret_cast<POINT*>(&field), 2);
+    EXPECT_EQ((RECT{176, 8, 578, 50}), field);
 }
 
 TEST_F(DirFormTest, EnterIsOkOnlyWhileTheFieldHoldsAFolder)

@@ -3,6 +3,7 @@
 // nowhere else.
 
 #include "Env.h"
+#include "WideText.h"
 
 #include "CopySizes.h"
 #include "Faults.h"
@@ -24,8 +25,6 @@
 #undef SetCurrentDirectory
 
 namespace eit {
-
-namespace {
 
 std::wstring Widen(std::string_view text)
 {
@@ -50,6 +49,8 @@ std::string Narrow(std::wstring_view wide)
                           nullptr);
     return text;
 }
+
+namespace {
 
 // The system's full form of path ("" when it cannot tell): made absolute
 // against the working directory or a drive's current folder, "." and ".."

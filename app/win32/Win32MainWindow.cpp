@@ -54,7 +54,7 @@ const ControlSpec kControls[] = {
      WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | ES_NOHIDESEL, WS_EX_CLIENTEDGE, 0,
      215, 688, 183},
     {Win32MainWindow::kPFile, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0, 11, 414, 320, 13},
-    {Win32MainWindow::kCurrentMessage, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, 12, 414, 320, 13},
+    {Win32MainWindow::kCurrentMessage, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0, 12, 414, 320, 13},
     {Win32MainWindow::kExtracted, L"STATIC", L"Extracted: 0", SS_LEFT | SS_NOPREFIX, 0, 334, 412, 160, 13},
     {kSaveLogId, L"BUTTON", L"Save results", WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, 0, 506, 408, 105, 19},
     {kStopId, L"BUTTON", L"Stop", WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, 0, 612, 408, 71, 19},

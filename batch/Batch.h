@@ -10,14 +10,14 @@
 
 namespace eit {
 
-// The batch run behind the BProcess button, toolkit-free: the main window,
-// the tests and the headless driver all run this code through their own
-// BatchView.
 // What a batch that Stop ended did: "Stopped after <N> files; result.log
 // lists what was done." for an extraction, and for a replay whether any pack
 // was rebuilt before the stop.
 std::string StopLine(const BatchState& state);
 
+// The batch run behind the BProcess button, toolkit-free: the main window,
+// the tests and the headless driver all run this code through their own
+// BatchView.
 class Batch {
 public:
     using FileHandlerFn = std::function<void(std::uint8_t mode, const std::string& entry)>;

@@ -23,6 +23,8 @@ rerun_as_nobody() {
     copy=$(mktemp -d)
     # shellcheck disable=SC2064 # the folder is known now
     trap "rm -rf '$copy'" EXIT
+    # The window program is not copied: its cases (no permissions involved)
+    # ran in the build and are left out here.
     cp "${suites[@]}" app/extract-insert-batch "$copy/"
     cp -r ../tests/data "$copy/data"
     chmod -R a+rX "$copy"
@@ -35,7 +37,7 @@ rerun_as_nobody() {
         echo "== $suite as nobody"
         (cd /tmp && runuser -u nobody -- env HOME=/tmp QT_QPA_PLATFORM=offscreen \
             EIT_TEST_BATCH_DRIVER="$copy/extract-insert-batch" EIT_TEST_DATA="$copy/data" \
-            "$copy/${suite##*/}" --gtest_brief=1)
+            "$copy/${suite##*/}" --gtest_brief=1 --gtest_filter='-WindowProgram.*')
     done
     rm -rf "$copy"
 }

@@ -48,6 +48,7 @@ TEST(Completion, OffersTheOptionsTheirValuesAndTheFilesTheModeTakes)
         {"-o ", "sub\n"},
         {"--scan ", "sub\n"},
         {"-e ", "B.BIN\na.bin\nc.log\nd.lst\nlist.txt\nsub\n"},
+        {"-T ", "B.BIN\na.bin\nc.log\nd.lst\nlist.txt\nsub\n"},
         {"", "B.BIN\na.bin\nsub\n"},
         {"-o out ", "B.BIN\na.bin\nsub\n"},
         {"--mode log -o out ", "c.log\nsub\n"},

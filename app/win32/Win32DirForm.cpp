@@ -49,8 +49,11 @@ Win32DirForm::Win32DirForm(HWND owner, NativeDialogs& dialogs, std::function<std
 
 Win32DirForm::~Win32DirForm()
 {
-    ::SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
-    ::DestroyWindow(FWindow);
+    // Gone already when its owner, the main window, was destroyed first.
+    if (FWindow) {
+        ::SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
+        ::DestroyWindow(FWindow);
+    }
     if (FFont)
         ::DeleteObject(FFont);
     if (FFolderIcon)
@@ -117,6 +120,10 @@ void Win32DirForm::ShowMessage(const std::string& text, const std::string& capti
 LRESULT CALLBACK Win32DirForm::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* form = static_cast<Win32DirForm*>(FormObject(window, message, lParam));
+    if (form && message == WM_NCDESTROY) {
+        form->FWindow = nullptr;
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
     if (form && message == WM_COMMAND) {
         RunGuardedIn(form->FOwner ? form->FOwner : window, [&] { form->Command(LOWORD(wParam), HIWORD(wParam)); });
         return 0;

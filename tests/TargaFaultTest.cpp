@@ -4,7 +4,6 @@
 
 #include "Env.h"
 #include "TTarga.h"
-#include "TextMarkers.h"
 #include "TextObject.h"
 #include "TestSupport.h"
 
@@ -71,26 +70,6 @@ TEST(ComponentFaults, FailedSaveKeepsTheFileItWouldChange)
         EXPECT_EQ(test::ReadFile(path) == "old", !row.Replaced);
         EXPECT_EQ(test::ListTree(dir.Path()), name + "\n");
     }
-}
-
-// A text that could not be written leaves no gap in the numbering: the
-// file still reads back whole, without it.
-TEST(ComponentFaults, TextAfterAFailedOneTakesItsNumber)
-{
-    test::TempDir dir;
-    TTextObject text;
-    text.TextStyle = TTextObject::IniStyle;
-    text.FileName = dir.File("texts.txt");
-    ASSERT_EQ(text.New(TTextObject::omWrite), 0);
-    text.Write("one");
-    SetFaultPlan({.FailWriteNumber = 1});
-    text.Write("lost");
-    ClearFaultPlan();
-    text.Write("three");
-    EXPECT_EQ(text.New(TTextObject::omRead), 0);
-    EXPECT_EQ(text.Read(), "one");
-    EXPECT_EQ(text.Read(), "three");
-    EXPECT_EQ(text.Read(), eit::kOutOfText);
 }
 
 } // namespace

@@ -208,15 +208,12 @@ void TTextObject::WriteINI(std::string_view text)
 {
     if (FOpenMode == omRead)
         return;
-    const std::string record = BlockRecord(static_cast<std::uint32_t>(FPosition), text);
-    // A record that could not be written was taken back whole: the next one
-    // takes its number, so that the file's numbering keeps no gap.
+    const auto number = static_cast<std::uint32_t>(FPosition++);
+    const std::string record = BlockRecord(number, text);
     if (!eit::WriteInPlace(FileName, record, true)) {
         FStatus |= kStatusNotFound;
         FLog.Add(eit::FileError::CannotWrite(FileName).what());
-        return;
     }
-    ++FPosition;
 }
 
 std::int32_t TTextObject::GetStringLength(std::string_view text) const
